@@ -1,0 +1,120 @@
+#include "binding/CallGuard.h"
+
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include "binding/PanicException.h"
+
+namespace qiv::py {
+
+namespace {
+
+// Guards and lock acquisitions active on this thread.
+thread_local long gil_count = 0;
+
+// New references parked by the running guards of this thread.
+struct OwnedObjects {
+    std::vector<PyObject*> objects;
+    bool alive = true;
+    ~OwnedObjects() { alive = false; }
+};
+thread_local OwnedObjects owned;
+
+// Reference changes asked for where no guard was active; applied at the next guard's entry.
+struct ReferencePool {
+    std::mutex mutex;
+    std::vector<PyObject*> increfs, decrefs;
+    bool dirty = false;  // read without the mutex only as a hint; rechecked under it
+};
+ReferencePool& reference_pool() {
+    static ReferencePool* pool = new ReferencePool;  // never destroyed: used up to the process end
+    return *pool;
+}
+
+void apply_pending_references() {
+    ReferencePool& pool = reference_pool();
+    std::vector<PyObject*> inc, dec;
+    {
+        std::lock_guard lock(pool.mutex);
+        if (!pool.dirty) return;
+        inc.swap(pool.increfs);
+        dec.swap(pool.decrefs);
+        pool.dirty = false;
+    }
+    for (PyObject* o : inc) Py_INCREF(o);
+    for (PyObject* o : dec) Py_DECREF(o);
+}
+
+}  // namespace
+
+PyObject* hold_temporary(PyObject* object) {
+    if (owned.alive) {
+        Py_INCREF(object);
+        owned.objects.push_back(object);
+    }
+    return object;
+}
+
+void drop_reference(PyObject* object) noexcept {
+    if (gil_count > 0) {
+        Py_DECREF(object);
+        return;
+    }
+    ReferencePool& pool = reference_pool();
+    std::lock_guard lock(pool.mutex);
+    pool.decrefs.push_back(object);
+    pool.dirty = true;
+}
+
+namespace detail {
+
+GuardScope::GuardScope() {
+    if (gil_count < 0) {
+        panic(gil_count == -1 ? "Access to the GIL is prohibited while a __traverse__ implmentation is running."
+                              : "Access to the GIL is currently prohibited.");
+    }
+    ++gil_count;
+    apply_pending_references();
+    if (owned.alive) mark_ = owned.objects.size();
+}
+
+GuardScope::~GuardScope() {
+    if (mark_ && owned.alive && owned.objects.size() > *mark_) {
+        std::vector<PyObject*> extra(owned.objects.begin() + static_cast<std::ptrdiff_t>(*mark_), owned.objects.end());
+        owned.objects.resize(*mark_);
+        for (PyObject* o : extra) Py_DECREF(o);
+    }
+    --gil_count;
+}
+
+void abort_uncaught() noexcept {
+    static const char message[] = "uncaught panic at ffi boundary\n";
+    ssize_t ignored = ::write(2, message, sizeof message - 1);
+    (void)ignored;
+    std::abort();
+}
+
+void raise_outcome(Outcome outcome, std::optional<PyErr>& error, const std::string& panic_message) {
+    switch (outcome) {
+    case Outcome::Value:
+        return;
+    case Outcome::Error:
+        std::move(*error).restore();
+        return;
+    case Outcome::Panic:
+        raise_panic_exception(panic_message);
+        return;
+    case Outcome::NoMemory:
+        PyErr_NoMemory();
+        return;
+    case Outcome::Foreign:
+        PyErr_SetString(PyExc_SystemError, "unexpected C++ exception at the Python boundary");
+        return;
+    }
+}
+
+}  // namespace detail
+
+}  // namespace qiv::py

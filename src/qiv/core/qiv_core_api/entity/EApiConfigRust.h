@@ -1,0 +1,32 @@
+// The configuration record as Python sees it, and its binary form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qiv/core/qiv_core_binary/utility/IuBinary.h"
+
+namespace qiv {
+
+inline constexpr int64_t kEApiConfigVersion = 20240404;
+
+struct EApiConfigRustRecord {
+    std::string id;
+    int64_t time = 0;
+    int64_t version = 0;
+    bool isLocal = false;
+    std::string name;
+    std::string url_logo;
+};
+
+// A fresh record: new identifier, the current time, the current version.
+EApiConfigRustRecord eapiconfigrust_new(bool isLocal, std::string name, std::string url_logo);
+
+Result<std::vector<uint8_t>, CodecError> serialize(const EApiConfigRustRecord& record);
+Result<EApiConfigRustRecord, CodecError> deserialize(ByteCursor& cursor);
+
+// "id: ..., time: ..., version: ... name: ..., url_logo: ..."
+std::string eapiconfigrust_to_string(const EApiConfigRustRecord& record);
+
+}  // namespace qiv

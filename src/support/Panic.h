@@ -1,0 +1,24 @@
+// The system's unrecoverable error: a C++ exception of our own, caught only by the call guard.
+#pragma once
+
+#include <exception>
+#include <source_location>
+#include <string>
+
+namespace qiv {
+
+class Panic final : public std::exception {
+public:
+    explicit Panic(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& message() const noexcept { return message_; }
+
+private:
+    std::string message_;
+};
+
+// Writes the report (thread, location, message) to standard error, then throws.
+[[noreturn]] void panic(std::string message,
+                        std::source_location where = std::source_location::current());
+
+}  // namespace qiv
