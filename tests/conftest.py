@@ -1,0 +1,35 @@
+import struct
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+
+def text(value):
+    """The stream form of a text: a signed 32-bit count, then the UTF-8 bytes; empty is FF FF FF FF."""
+    raw = value.encode() if isinstance(value, str) else value
+    return struct.pack("<i", len(raw) if raw else -1) + raw
+
+
+def eapiconfig_stream(id="", time=0, flag=0, name="", url_logo=""):
+    return text(id) + struct.pack("<q", time) + bytes([flag]) + text(name) + text(url_logo)
+
+
+def run_python(code, **kwargs):
+    """Runs code in a fresh interpreter; returns the completed process (bytes output)."""
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, timeout=120, **kwargs)
+
+
+def panic_type():
+    import qiv_framework
+
+    try:
+        qiv_framework.do_set_eapiconfig(b"")
+    except BaseException as e:  # noqa: B036 - the panic type derives from BaseException
+        return type(e)
+
+
+@pytest.fixture(scope="session")
+def PanicException():
+    return panic_type()
