@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -26,7 +27,7 @@ thread_local OwnedObjects owned;
 struct ReferencePool {
     std::mutex mutex;
     std::vector<PyObject*> increfs, decrefs;
-    bool dirty = false;  // read without the mutex only as a hint; rechecked under it
+    std::atomic<bool> dirty{false};  // read without the mutex only as a hint; rechecked under it
 };
 ReferencePool& reference_pool() {
     static ReferencePool* pool = new ReferencePool;  // never destroyed: used up to the process end
@@ -35,13 +36,15 @@ ReferencePool& reference_pool() {
 
 void apply_pending_references() {
     ReferencePool& pool = reference_pool();
+    // The common case, nothing pending, costs one load and no lock.
+    if (!pool.dirty.load(std::memory_order_acquire)) return;
     std::vector<PyObject*> inc, dec;
     {
         std::lock_guard lock(pool.mutex);
-        if (!pool.dirty) return;
+        if (!pool.dirty.load(std::memory_order_relaxed)) return;
         inc.swap(pool.increfs);
         dec.swap(pool.decrefs);
-        pool.dirty = false;
+        pool.dirty.store(false, std::memory_order_relaxed);
     }
     for (PyObject* o : inc) Py_INCREF(o);
     for (PyObject* o : dec) Py_DECREF(o);
@@ -65,7 +68,7 @@ void drop_reference(PyObject* object) noexcept {
     ReferencePool& pool = reference_pool();
     std::lock_guard lock(pool.mutex);
     pool.decrefs.push_back(object);
-    pool.dirty = true;
+    pool.dirty.store(true, std::memory_order_release);
 }
 
 namespace detail {

@@ -34,6 +34,12 @@ void append_quoted(std::string& out, std::string_view text) {
     out += '"';
     size_t i = 0;
     while (i < text.size()) {
+        // Printable ASCII other than the quote and the backslash goes out as is, in runs.
+        size_t run = i;
+        while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F && text[run] != '"' && text[run] != '\\') ++run;
+        out.append(text.substr(i, run - i));
+        i = run;
+        if (i == text.size()) break;
         size_t start = i;
         uint32_t cp = next_code_point(text, i);
         switch (cp) {

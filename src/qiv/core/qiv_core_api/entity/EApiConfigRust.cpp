@@ -1,5 +1,9 @@
 #include "qiv/core/qiv_core_api/entity/EApiConfigRust.h"
 
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
 #include "qiv/entity/EObject.h"
 
 namespace qiv {
@@ -46,18 +50,32 @@ Result<EApiConfigRustRecord, CodecError> deserialize(ByteCursor& cursor) {
     return record;
 }
 
+size_t eapiconfigrust_format(const EApiConfigRustRecord& record, char* out, size_t capacity) {
+    char time_digits[20], version_digits[20];  // an int64_t has at most 19 digits and a sign
+    char* time_end = std::to_chars(time_digits, time_digits + sizeof time_digits, record.time).ptr;
+    char* version_end = std::to_chars(version_digits, version_digits + sizeof version_digits, record.version).ptr;
+    // The missing comma before " name: " belongs to the fixed text form.
+    const std::string_view pieces[] = {
+        "id: ",       record.id,
+        ", time: ",   {time_digits, static_cast<size_t>(time_end - time_digits)},
+        ", version: ", {version_digits, static_cast<size_t>(version_end - version_digits)},
+        " name: ",    record.name,
+        ", url_logo: ", record.url_logo,
+    };
+    size_t size = 0;
+    for (std::string_view piece : pieces) size += piece.size();
+    if (size > capacity) return size;
+    for (std::string_view piece : pieces) {
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+    }
+    return size;
+}
+
 std::string eapiconfigrust_to_string(const EApiConfigRustRecord& record) {
-    std::string s = "id: ";
-    s += record.id;
-    s += ", time: ";
-    s += std::to_string(record.time);
-    s += ", version: ";
-    s += std::to_string(record.version);
-    s += " name: ";
-    s += record.name;
-    s += ", url_logo: ";
-    s += record.url_logo;
-    return s;
+    std::string text(eapiconfigrust_format(record, nullptr, 0), '\0');
+    eapiconfigrust_format(record, text.data(), text.size());
+    return text;
 }
 
 }  // namespace qiv

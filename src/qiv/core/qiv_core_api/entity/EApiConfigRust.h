@@ -1,6 +1,7 @@
 // The configuration record as Python sees it, and its binary form.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,7 +27,10 @@ EApiConfigRustRecord eapiconfigrust_new(bool isLocal, std::string name, std::str
 Result<std::vector<uint8_t>, CodecError> serialize(const EApiConfigRustRecord& record);
 Result<EApiConfigRustRecord, CodecError> deserialize(ByteCursor& cursor);
 
-// "id: ..., time: ..., version: ... name: ..., url_logo: ..."
+// The one-line text form "id: ..., time: ..., version: ... name: ..., url_logo: ...".
+// Writes it into out only when it fits in capacity; returns its length either way, so that a
+// caller can try a buffer on its stack first.
+size_t eapiconfigrust_format(const EApiConfigRustRecord& record, char* out, size_t capacity);
 std::string eapiconfigrust_to_string(const EApiConfigRustRecord& record);
 
 }  // namespace qiv

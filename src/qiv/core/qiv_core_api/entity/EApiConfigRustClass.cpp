@@ -31,6 +31,10 @@ struct EApiConfigRustObject {
 
 PyTypeObject* cached_type = nullptr;  // guarded by the interpreter lock; never released
 
+// The ints 0..255, made with the type and kept for the process: to_bytes fills its list from
+// them without a call per byte.
+PyObject* byte_ints[256];
+
 EApiConfigRustObject* as_object(PyObject* o) { return reinterpret_cast<EApiConfigRustObject*>(o); }
 
 // ======== borrows ========
@@ -213,14 +217,12 @@ PyObject* to_bytes_entry(PyObject* self, PyObject*) {
         auto bytes = serialize(record);
         if (!bytes) return codec_error_to_python(bytes.error());
         const std::vector<uint8_t>& v = bytes.value();
-        Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(v.size())));
+        PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
         if (!list) py::api_call_failed();
         for (size_t i = 0; i < v.size(); ++i) {
-            PyObject* item = PyLong_FromLong(v[i]);
-            if (!item) py::api_call_failed();
-            PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+            PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), Py_NewRef(byte_ints[v[i]]));
         }
-        return list.release();
+        return list;
     });
 }
 
@@ -247,7 +249,10 @@ PyObject* from_bytes(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 
 PyObject* to_string_entry(PyObject* self, PyObject*) {
     return trampoline_noargs(self, [](const EApiConfigRustRecord& record) {
-        return new_str(eapiconfigrust_to_string(record));
+        char buffer[512];  // most records fit: no allocation but the str itself
+        size_t size = eapiconfigrust_format(record, buffer, sizeof buffer);
+        if (size > sizeof buffer) return new_str(eapiconfigrust_to_string(record));
+        return new_str({buffer, size});
     });
 }
 
@@ -289,6 +294,9 @@ PyGetSetDef kProperties[] = {
 char kClassDoc[] = "EApiConfigRust(isLocal, name, url_logo)\n--\n\n";
 
 PyResult<PyTypeObject*> eapiconfigrust_create_type() {
+    for (long i = 0; i < 256; ++i) {
+        if (!byte_ints[i] && !(byte_ints[i] = PyLong_FromLong(i))) return PyErr::fetch();
+    }
     // No BASETYPE: the record layout is fixed, so the class cannot be subclassed.
     // No HAVE_GC: an instance holds no Python references, so it cannot be part of a cycle.
     PyType_Slot slots[] = {
@@ -327,6 +335,7 @@ PyResult<PyTypeObject*> eapiconfigrust_type_object_checked() {
 }
 
 PyTypeObject* eapiconfigrust_type_object() {
+    if (cached_type) return cached_type;
     auto type = eapiconfigrust_type_object_checked();
     if (!type) {
         std::move(type).error().restore();

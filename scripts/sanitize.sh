@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# AddressSanitizer + UndefinedBehaviorSanitizer: builds the module and the C++ tests with both,
+# runs the C++ tests, then the whole pytest suite in an interpreter with the sanitizer runtime
+# preloaded and the sanitized module first on the import path. Any report fails the run.
+#
+#   scripts/sanitize.sh                  everything
+#   scripts/sanitize.sh -k round_trip    extra arguments go to pytest
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="$root/build/asan"
+
+scripts/setup.sh
+
+# ---- build (g++: its runtime is the one preloaded below) ----
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+  -DQIV_SANITIZE=ON -DQIV_BUILD_CPP_TESTS=ON -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+cmake --build "$build"
+
+module=$(ls "$build"/qiv_framework*.so)
+ldd "$module" | grep -q libasan || { echo "sanitize: $module is not linked with the sanitizer runtime" >&2; exit 1; }
+site="$build/site"
+rm -rf "$site" && mkdir -p "$site" && cp "$module" "$site/"
+
+# ---- run-time settings, inherited by every child interpreter the tests start ----
+# The interpreter keeps its objects until exit by design: leak detection off in the interpreter.
+# halt_on_error/abort_on_error: the first report ends the process with a failure.
+export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:print_summary=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:report_error_type=1"
+preload="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
+
+# ---- C++ tests (not under the interpreter: leak detection stays on) ----
+failed=()
+ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" \
+  ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || failed+=("C++ tests")
+
+# The server-call tests build a test copy of the module of their own: build it before the
+# runtime is preloaded, so that the compiler does not run under it.
+python=$(python3 -c 'import sys; print(sys.executable)')
+if grep -q "def build_module" tests/server_support.py 2>/dev/null; then
+  (cd tests && "$python" -c "import server_support; server_support.build_module()")
+fi
+
+# ---- Python tests ----
+# The real interpreter (not a launcher script), so that only it runs with the runtime preloaded.
+cd "$root/tests"
+export PYTHONPATH="$site${PYTHONPATH:+:$PYTHONPATH}"
+LD_PRELOAD="$preload" "$python" -c "
+import qiv_framework, sys
+if not qiv_framework.__file__.startswith('$site'):
+    sys.exit('sanitize: imported ' + qiv_framework.__file__ + ', not the sanitized build')
+"
+LD_PRELOAD="$preload" "$python" -m pytest -q -p no:cacheprovider "$@" || failed+=("Python tests")
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "sanitize: failed: ${failed[*]}" >&2
+  exit 1
+fi
+echo "sanitize: clean"

@@ -1,0 +1,27 @@
+// What one server call's exchange is configured with: fixed at build time, plus the proxy
+// table of the process and the exclusions read at the call.
+#pragma once
+
+#include <string>
+
+#include "http/NoProxy.h"
+#include "http/ProxyTable.h"
+
+namespace qiv::http {
+
+struct ExchangeSettings {
+    std::string url;        // the first request's URL
+    std::string ca_bundle;  // PEM file of trust anchors; empty: the system's
+    long connect_timeout_s = 30;
+    long stall_timeout_s = 60;
+    ProxyTable proxies;
+    NoProxy no_proxy;
+
+    // The path of the server call, appended to the build-time base address.
+    static constexpr const char* kServerPath = "/v1/set_server/";
+
+    // The build-time settings; reads the environment, so call it on the calling thread.
+    static ExchangeSettings for_server_call();
+};
+
+}  // namespace qiv::http

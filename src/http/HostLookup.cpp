@@ -1,0 +1,35 @@
+#include "http/HostLookup.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace qiv::http {
+
+Result<std::vector<std::string>, HttpError> lookup_host(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (rc != 0) {
+        return HttpError(HttpErrorCode::Resolve, "could not resolve host " + host + ": " + ::gai_strerror(rc));
+    }
+    std::vector<std::string> addresses;
+    for (const addrinfo* ai = found; ai; ai = ai->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* raw = nullptr;
+        if (ai->ai_family == AF_INET) raw = &reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
+        else if (ai->ai_family == AF_INET6) raw = &reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
+        if (!raw || !::inet_ntop(ai->ai_family, raw, text, sizeof text)) continue;
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
+    }
+    ::freeaddrinfo(found);
+    if (addresses.empty()) return HttpError(HttpErrorCode::Resolve, "no usable address for host " + host);
+    return addresses;
+}
+
+}  // namespace qiv::http

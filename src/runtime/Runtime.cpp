@@ -1,0 +1,135 @@
+#include "runtime/Runtime.h"
+
+#include <pthread.h>
+
+#include <string>
+#include <memory>
+
+#include "support/Panic.h"
+
+namespace qiv::runtime {
+
+namespace {
+
+struct ThreadStart {
+    Runtime* runtime;
+    std::function<void()> body;
+};
+
+void* thread_main(void* raw) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
+    start->body();
+    return nullptr;
+}
+
+}  // namespace
+
+Runtime::Runtime(std::size_t workers, std::size_t max_blocking, SpawnGate gate)
+    : gate_(std::move(gate)),
+      max_blocking_(max_blocking),
+      wanted_workers_(workers) {
+    if (wanted_workers_ > 0) {
+        try {
+            start_thread(workers_pool_);
+        } catch (const SpawnError& err) {
+            panic_spawn(err);
+        }
+    }
+}
+
+void Runtime::start_remaining_workers() {
+    try {
+        while (workers_pool_.threads.size() < wanted_workers_) start_thread(workers_pool_);
+    } catch (const SpawnError& err) {
+        shutdown();  // waits for a job already running
+        panic_spawn(err);
+    }
+}
+
+Runtime::~Runtime() { shutdown(); }
+
+void Runtime::panic_spawn(const SpawnError& err) { qiv::panic(err.what()); }
+
+void Runtime::start_thread(Pool& pool) {
+    // Called with pool.mutex held for the blocking pool, or by the calling thread for workers.
+    int err = gate_ ? gate_() : 0;
+    if (err == 0) {
+        auto start = std::make_unique<ThreadStart>(ThreadStart{this, [this, &pool] {
+            // The kernel keeps 15 bytes of a thread's name; a longer one is refused whole.
+            const std::string name = std::string(kThreadName).substr(0, 15);
+            pthread_setname_np(pthread_self(), name.c_str());
+            worker_loop(pool);
+        }});
+        pool.threads.reserve(pool.threads.size() + 1);
+        pthread_attr_t attr;
+        err = pthread_attr_init(&attr);
+        if (err == 0) {
+            pthread_attr_setstacksize(&attr, kStackBytes);
+            pthread_t id;
+            err = pthread_create(&id, &attr, thread_main, start.get());
+            pthread_attr_destroy(&attr);
+            if (err == 0) {
+                start.release();  // the thread owns it now
+                pool.threads.push_back(id);
+            }
+        }
+    }
+    if (err != 0) throw SpawnError(err);
+}
+
+void Runtime::worker_loop(Pool& pool) {
+    std::unique_lock lock(pool.mutex);
+    for (;;) {
+        ++pool.idle;
+        pool.ready.wait(lock, [&] { return pool.stopping || !pool.queue.empty(); });
+        --pool.idle;
+        if (pool.queue.empty()) return;  // stopping, nothing left to run
+        Task task = std::move(pool.queue.front());
+        pool.queue.pop_front();
+        lock.unlock();
+        task();  // a packaged task: whatever it throws lands in its future
+        task = nullptr;
+        lock.lock();
+    }
+}
+
+void Runtime::submit_worker(Task task) {
+    {
+        std::lock_guard lock(workers_pool_.mutex);
+        workers_pool_.queue.push_back(std::move(task));
+    }
+    workers_pool_.ready.notify_one();
+}
+
+void Runtime::submit_blocking(Task task) {
+    {
+        std::lock_guard lock(blocking_pool_.mutex);
+        // Idle threads count those about to take a queued task, so compare with the queue.
+        if (blocking_pool_.idle <= blocking_pool_.queue.size() &&
+            blocking_pool_.threads.size() < max_blocking_) {
+            try {
+                start_thread(blocking_pool_);
+            } catch (const SpawnError&) {
+                // With a thread already there the task waits its turn; with none it never runs.
+                if (blocking_pool_.threads.empty()) throw;
+            }
+        }
+        blocking_pool_.queue.push_back(std::move(task));
+    }
+    blocking_pool_.ready.notify_one();
+}
+
+void Runtime::shutdown() noexcept {
+    // Workers first: a job still running may wait on a blocking task, which must run on.
+    for (Pool* pool : {&workers_pool_, &blocking_pool_}) {
+        {
+            std::lock_guard lock(pool->mutex);
+            pool->stopping = true;
+        }
+        pool->ready.notify_all();
+        for (pthread_t t : pool->threads) pthread_join(t, nullptr);
+        pool->threads.clear();
+    }
+}
+
+}  // namespace qiv::runtime

@@ -1,0 +1,105 @@
+// The runtime of one server call: a fixed set of worker threads and an on-demand pool of
+// blocking threads, all named alike, all joined when the runtime is destroyed.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <type_traits>
+#include <vector>
+
+#include "runtime/SpawnError.h"
+
+namespace qiv::runtime {
+
+class Runtime {
+public:
+    // Asked before each thread start: 0 lets it go on, an OS error number refuses it as the
+    // OS would. Tests use it; the default lets every start go on.
+    using SpawnGate = std::function<int()>;
+
+    // Small enough that the C library keeps the stacks of a call's threads for the next call.
+    static constexpr std::size_t kStackBytes = 2 * 1024 * 1024;
+
+    static constexpr std::size_t kMaxBlockingThreads = 512;
+    static constexpr const char* kThreadName = "tokio-runtime-worker";
+
+    // Starts the first worker on the calling thread; the others start on the same thread at the
+    // first block_on, once the job is queued, so their start overlaps the job instead of
+    // delaying it. A worker that cannot start is a panic, raised after the others are joined.
+    explicit Runtime(std::size_t workers, std::size_t max_blocking = kMaxBlockingThreads,
+                     SpawnGate gate = {});
+    ~Runtime();
+
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    // Runs job on a worker while the calling thread waits. Whatever the job throws comes back
+    // here and is rethrown on the calling thread; a thread that could not start becomes a panic.
+    template <class F>
+    std::invoke_result_t<F&> block_on(F job);
+
+    // Runs job on a blocking thread (started on demand). Throws SpawnError when no thread is
+    // idle and none can be started.
+    template <class F>
+    std::future<std::invoke_result_t<F&>> spawn_blocking(F job);
+
+    std::size_t worker_count() const noexcept { return workers_pool_.threads.size(); }
+
+private:
+    using Task = std::function<void()>;
+
+    struct Pool {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::deque<Task> queue;
+        std::vector<pthread_t> threads;
+        std::size_t idle = 0;
+        bool stopping = false;
+    };
+
+    void start_thread(Pool& pool);
+    void start_remaining_workers();
+    void worker_loop(Pool& pool);
+    void submit_worker(Task task);
+    void submit_blocking(Task task);
+    void shutdown() noexcept;
+    [[noreturn]] static void panic_spawn(const SpawnError& err);
+
+    SpawnGate gate_;
+    std::size_t max_blocking_;
+    std::size_t wanted_workers_;
+    Pool workers_pool_;
+    Pool blocking_pool_;
+};
+
+template <class F>
+std::invoke_result_t<F&> Runtime::block_on(F job) {
+    using R = std::invoke_result_t<F&>;
+    auto task = std::make_shared<std::packaged_task<R()>>(std::move(job));
+    std::future<R> done = task->get_future();
+    submit_worker([task] { (*task)(); });
+    start_remaining_workers();
+    try {
+        return done.get();
+    } catch (const SpawnError& err) {
+        panic_spawn(err);
+    }
+}
+
+template <class F>
+std::future<std::invoke_result_t<F&>> Runtime::spawn_blocking(F job) {
+    using R = std::invoke_result_t<F&>;
+    auto task = std::make_shared<std::packaged_task<R()>>(std::move(job));
+    std::future<R> done = task->get_future();
+    submit_blocking([task] { (*task)(); });
+    return done;
+}
+
+}  // namespace qiv::runtime

@@ -1,0 +1,13 @@
+// The Big5 decoder, run over the whole input at once.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qiv::text {
+
+struct Big5Decoder {
+    static std::string decode(std::string_view input);
+};
+
+}  // namespace qiv::text

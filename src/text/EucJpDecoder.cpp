@@ -1,0 +1,65 @@
+#include "text/EucJpDecoder.h"
+
+#include <cstdint>
+
+#include "text/AsciiScan.h"
+#include "text/IndexCodePoint.h"
+#include "text/Utf8Writer.h"
+
+namespace qiv::text {
+
+std::string EucJpDecoder::decode(std::string_view input) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(input.data());
+    const std::size_t n = input.size();
+    Utf8Writer out(n + n / 2 + 16);
+
+    bool jis0212 = false;  // 0x8F came first: the pair is looked up in index jis0212
+    std::uint8_t leading = 0;
+    std::size_t i = 0;
+    for (;;) {
+        if (i == n) {
+            if (leading != 0) out.push_replacement();
+            break;
+        }
+        const std::uint8_t byte = s[i++];
+        if (leading == 0x8E && byte >= 0xA1 && byte <= 0xDF) {
+            leading = 0;
+            out.push(0xFF61 - 0xA1 + byte);  // halfwidth katakana
+            continue;
+        }
+        if (leading == 0x8F && byte >= 0xA1 && byte <= 0xFE) {
+            jis0212 = true;
+            leading = byte;
+            continue;
+        }
+        if (leading != 0) {
+            const std::uint8_t lead = leading;
+            leading = 0;
+            char32_t cp = 0;
+            if (lead >= 0xA1 && lead <= 0xFE && byte >= 0xA1 && byte <= 0xFE) {
+                const std::size_t pointer = std::size_t(lead - 0xA1) * 94 + (byte - 0xA1);
+                cp = jis0212 ? index::jis0212(pointer) : index::jis0208(pointer);
+            }
+            jis0212 = false;
+            if (cp != 0) {
+                out.push(cp);
+                continue;
+            }
+            if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
+            out.push_replacement();
+            continue;
+        }
+        if (byte < 0x80) {
+            std::size_t run = ascii_prefix(s + i, n - i);
+            out.append(s + i - 1, run + 1);
+            i += run;
+        } else if (byte == 0x8E || byte == 0x8F || (byte >= 0xA1 && byte <= 0xFE)) {
+            leading = byte;
+        } else {
+            out.push_replacement();
+        }
+    }
+    return std::move(out).finish();
+}
+
+}  // namespace qiv::text

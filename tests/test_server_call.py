@@ -1,0 +1,345 @@
+"""The server call end to end: a test build of the module against stand-in servers and proxies,
+each call in a child interpreter of its own."""
+
+from __future__ import annotations
+
+import base64
+import json
+import os
+import subprocess
+import sys
+import textwrap
+import time
+
+import pytest
+
+import server_support as ss
+from server_support import API_PORT
+
+FAILED = "Failed to do_set_remote"
+ORIGIN = f"https://localhost:{API_PORT}"
+CONNECT_HEAD = f"CONNECT localhost:{API_PORT} HTTP/1.1\r\nHost: localhost:{API_PORT}\r\n"
+# What a failing call may take at most: the connect or stall limit, plus start-up and slack.
+FAILURE_BOUND_S = max(ss.CONNECT_TIMEOUT_S, ss.STALL_TIMEOUT_S) + 4
+
+
+@pytest.fixture(scope="session")
+def build():
+    return ss.build_module()
+
+
+@pytest.fixture(scope="session")
+def certs(build, tmp_path_factory):
+    return ss.Certificates(tmp_path_factory.mktemp("certs"))
+
+
+@pytest.fixture
+def servers(tmp_path, certs):
+    """Starts servers and proxies for one test and stops them all after it."""
+    started = []
+
+    class Starter:
+        def api(self, scenario=None, **kwargs):
+            server = ss.start_api_server(tmp_path, certs, scenario, **kwargs)
+            started.append(server)
+            return server
+
+        def proxy(self, **kwargs):
+            server = ss.start_proxy(tmp_path, name=f"proxy{len(started)}", **kwargs)
+            started.append(server)
+            return server
+
+    yield Starter()
+    for server in started:
+        server.stop()
+
+
+def reply(status=200, body="", headers=(), **extra):
+    return {"status": status, "body": body, "headers": [list(h) for h in headers], **extra}
+
+
+def redirect(status, location):
+    return reply(status, "moved", [("location", location)])
+
+
+def fields(request):
+    return {name.lower(): value for name, value in request["headers"]}
+
+
+def assert_failed(outcome):
+    assert outcome.data["outcome"] == "raised", outcome.data
+    assert outcome.data["exact"] and outcome.data["message"] == FAILED and outcome.data["args"] == 1
+    assert outcome.data["usable"]
+
+
+class TestReply:
+    def test_request_on_the_wire_is_exact(self, servers):
+        api = servers.api({"default": reply(200, "ok")})
+        outcome = ss.run_call()
+        assert outcome.data["outcome"] == "ok" and outcome.data["type"] == "bytes"
+        assert outcome.reply == b"ok"
+        [request] = api.requests()
+        body = outcome.data["body_hex"]
+        assert (request["method"], request["target"], request["version"]) == ("POST", "/v1/set_server/", "HTTP/1.1")
+        assert sorted(request["headers"]) == sorted([
+            ["host", f"localhost:{API_PORT}"], ["accept", "*/*"], ["content-length", str(len(body) // 2)]])
+        assert request["body_hex"] == body
+
+    @pytest.mark.parametrize("status, body", [(404, "not here"), (500, "broken \u00e9"), (200, ""), (201, "x" * 100_000)])
+    def test_body_of_any_status_comes_back(self, servers, status, body):
+        servers.api({"default": reply(status, body, [("content-type", "text/plain")])})
+        outcome = ss.run_call()
+        assert outcome.data["outcome"] == "ok"
+        assert outcome.reply == body.encode("utf-8")
+        assert outcome.data["usable"]
+
+    def test_malformed_utf8_becomes_replacement_characters(self, servers):
+        servers.api({"default": {"status": 200, "body_hex": b"a\xffb\xc3".hex()}})
+        assert ss.run_call().reply == "a\ufffdb\ufffd".encode("utf-8")
+
+    def test_each_call_opens_its_own_connection(self, servers):
+        api = servers.api({"default": reply(200, "ok")})
+        done = ss.run_snippet("""
+            import qiv_framework
+            record = qiv_framework.EApiConfigRust(True, "n", "u")
+            print(record.do_set_remote(), record.do_set_remote())
+        """)
+        assert done.stdout.strip() == b"b'ok' b'ok'", done.stderr
+        assert [e for e in api.entries() if e.get("event") == "connection"] == [{"event": "connection"}] * 2
+
+
+def chain(count, status=302, final=None):
+    """count redirects in a row, then the final reply."""
+    routes = {"/v1/set_server/": redirect(status, "/hop/1")}
+    for i in range(1, count):
+        routes[f"/hop/{i}"] = redirect(status, f"/hop/{i + 1}")
+    routes[f"/hop/{count}"] = final or reply(200, "done")
+    return {"routes": routes}
+
+
+class TestRedirects:
+    def test_nine_redirects_are_followed(self, servers):
+        api = servers.api(chain(9))
+        outcome = ss.run_call()
+        assert outcome.reply == b"done"
+        assert [r["target"] for r in api.requests()] == ["/v1/set_server/"] + [f"/hop/{i}" for i in range(1, 10)]
+
+    def test_a_tenth_redirect_reply_fails(self, servers):
+        api = servers.api(chain(10))
+        assert_failed(ss.run_call())
+        assert len(api.requests()) == 10
+
+    @pytest.mark.parametrize("status, keeps_post", [(301, False), (302, False), (303, False), (307, True), (308, True)])
+    def test_method_after_redirect(self, servers, status, keeps_post):
+        api = servers.api(chain(1, status))
+        outcome = ss.run_call()
+        assert outcome.reply == b"done"
+        first, second = api.requests()
+        assert second["method"] == ("POST" if keeps_post else "GET")
+        if keeps_post:
+            assert second["body_hex"] == first["body_hex"] == outcome.data["body_hex"]
+            assert fields(second)["content-length"] == fields(first)["content-length"]
+        else:
+            assert second["body_hex"] == "" and "content-length" not in fields(second)
+        assert sorted(fields(second)) == sorted(["host", "accept", "referer"] + (["content-length"] if keeps_post else []))
+
+    def test_get_stays_get_through_a_later_307(self, servers):
+        api = servers.api({"routes": {"/v1/set_server/": redirect(303, "/a"), "/a": redirect(307, "/b"),
+                                      "/b": reply(200, "done")}})
+        assert ss.run_call().reply == b"done"
+        assert [r["method"] for r in api.requests()] == ["POST", "GET", "GET"]
+
+    def test_referer_drops_credentials_and_fragment(self, servers):
+        api = servers.api({"routes": {
+            "/v1/set_server/": redirect(307, f"https://user:pw@localhost:{API_PORT}/second?q=1#frag"),
+            "/second": redirect(307, "/third"),
+            "/third": reply(200, "done")}})
+        assert ss.run_call().reply == b"done"
+        referers = [fields(r).get("referer") for r in api.requests()]
+        assert referers == [None, f"{ORIGIN}/v1/set_server/", f"{ORIGIN}/second?q=1"]
+
+    def test_no_referer_from_https_to_http(self, servers):
+        plain_port = ss.free_port()
+        plain = servers.api({"default": reply(200, "plain")}, port=plain_port, plain=True)
+        servers.api({"routes": {"/v1/set_server/": redirect(302, f"http://127.0.0.1:{plain_port}/x")}})
+        assert ss.run_call().reply == b"plain"
+        [request] = plain.requests()
+        assert "referer" not in fields(request)
+        assert fields(request)["host"] == f"127.0.0.1:{plain_port}"
+
+    @pytest.mark.parametrize("location", ["/caf\u00ff", "http://[broken"], ids=["not-utf8", "unresolvable-url"])
+    def test_location_that_is_no_redirect_ends_with_that_reply(self, servers, location):
+        api = servers.api({"routes": {"/v1/set_server/": reply(302, "the reply", [("location", location)])}})
+        assert ss.run_call().reply == b"the reply"
+        assert len(api.requests()) == 1
+
+    @pytest.mark.parametrize("location", ["ftp://localhost/x", "https://no-such-host.invalid/x"],
+                             ids=["other-scheme", "unresolvable-host"])
+    def test_redirect_that_cannot_be_followed_fails(self, servers, location):
+        servers.api({"routes": {"/v1/set_server/": redirect(302, location)}})
+        assert_failed(ss.run_call())
+
+
+class TestProxies:
+    @pytest.mark.parametrize("variables, used", [
+        ({"HTTPS_PROXY": "A"}, "A"),
+        ({"https_proxy": "A"}, "A"),
+        ({"HTTPS_PROXY": "A", "https_proxy": "B"}, "A"),
+        ({"HTTPS_PROXY": "socks5://127.0.0.1:1", "https_proxy": "B"}, "B"),
+        ({"HTTPS_PROXY": "A", "ALL_PROXY": "B"}, "B"),
+        ({"HTTPS_PROXY": "A", "all_proxy": "B"}, "B"),
+        ({"ALL_PROXY": "A", "all_proxy": "B"}, "A"),
+        ({"HTTP_PROXY": "A", "http_proxy": "B"}, None),
+        ({"HTTPS_PROXY": "A", "ALL_PROXY": "ftp://127.0.0.1:1"}, "A"),
+    ])
+    def test_precedence(self, servers, variables, used):
+        api = servers.api({"default": reply(200, "ok")})
+        proxies = {"A": servers.proxy(), "B": servers.proxy()}
+        env = {name: f"127.0.0.1:{proxies[v].port}" if v in proxies else v for name, v in variables.items()}
+        assert ss.run_call(env).reply == b"ok"
+        for name, proxy in proxies.items():
+            assert [e["target"] for e in proxy.requests()] == ([f"localhost:{API_PORT}"] if name == used else [])
+        assert len(api.requests()) == 1
+
+    @pytest.mark.parametrize("auth, url_credentials", [(None, ""), ("us@r:p:ss w", "us%40r:p%3Ass%20w@")])
+    def test_connect_head(self, servers, auth, url_credentials):
+        servers.api({"default": reply(200, "ok")})
+        proxy = servers.proxy(auth=auth)
+        assert ss.run_call({"HTTPS_PROXY": f"http://{url_credentials}127.0.0.1:{proxy.port}"}).reply == b"ok"
+        [connect] = proxy.requests()
+        expected = CONNECT_HEAD
+        if auth:
+            expected += "Proxy-Authorization: Basic " + base64.b64encode(auth.encode()).decode() + "\r\n"
+        assert connect["head"] == expected + "\r\n"
+
+    @pytest.mark.parametrize("mode, auth, credentials", [
+        ("ok", "user:secret", ""),            # 407: no credentials
+        ("ok", "user:secret", "user:wrong@"),  # 407: wrong credentials
+        ("bad", None, ""),
+        ("garbage", None, ""),
+        ("close", None, ""),
+    ])
+    def test_tunnel_failures(self, servers, mode, auth, credentials):
+        api = servers.api({"default": reply(200, "ok")})
+        proxy = servers.proxy(reply=mode, auth=auth)
+        assert_failed(ss.run_call({"HTTPS_PROXY": f"http://{credentials}127.0.0.1:{proxy.port}"}))
+        assert api.requests() == []
+
+    def test_http10_tunnel_reply_is_accepted(self, servers):
+        servers.api({"default": reply(200, "ok")})
+        proxy = servers.proxy(reply="http10")
+        assert ss.run_call({"HTTPS_PROXY": f"127.0.0.1:{proxy.port}"}).reply == b"ok"
+
+    def test_unresolvable_proxy_fails(self, servers):
+        servers.api({"default": reply(200, "ok")})
+        assert_failed(ss.run_call({"HTTPS_PROXY": "http://no-such-proxy.invalid:3128"}))
+
+    @pytest.mark.parametrize("variables, direct", [
+        ({"NO_PROXY": "localhost"}, True),
+        ({"NO_PROXY": ".localhost"}, True),
+        ({"NO_PROXY": "*"}, True),
+        ({"NO_PROXY": " other.test , LOCALHOST "}, True),
+        ({"no_proxy": "localhost"}, True),
+        ({"NO_PROXY": "", "no_proxy": "localhost"}, False),
+        ({"NO_PROXY": "calhost"}, False),
+        ({"NO_PROXY": "127.0.0.1"}, False),
+    ])
+    def test_no_proxy_forms(self, servers, variables, direct):
+        api = servers.api({"default": reply(200, "ok")})
+        proxy = servers.proxy()
+        assert ss.run_call({"HTTPS_PROXY": f"127.0.0.1:{proxy.port}", **variables}).reply == b"ok"
+        assert len(proxy.requests()) == (0 if direct else 1)
+        assert len(api.requests()) == 1
+
+    def test_no_proxy_network_applies_per_hop(self, servers):
+        api = servers.api({"routes": {"/v1/set_server/": redirect(307, f"https://127.0.0.1:{API_PORT}/ip"),
+                                      "/ip": reply(200, "done")}})
+        proxy = servers.proxy()
+        env = {"HTTPS_PROXY": f"127.0.0.1:{proxy.port}", "NO_PROXY": "127.0.0.0/8"}
+        assert ss.run_call(env).reply == b"done"
+        assert [e["target"] for e in proxy.requests()] == [f"localhost:{API_PORT}"]
+        assert [r["target"] for r in api.requests()] == ["/v1/set_server/", "/ip"]
+
+
+class TestFailures:
+    @pytest.mark.parametrize("cert_mode", ["wrong-host", "untrusted", "expired"])
+    def test_certificate_refused(self, servers, cert_mode):
+        api = servers.api({"default": reply(200, "ok")}, cert_mode=cert_mode)
+        assert_failed(ss.run_call())
+        assert api.requests() == []
+
+    def test_refused_connection(self, build, certs):
+        outcome = ss.run_call()
+        assert_failed(outcome)
+
+    @pytest.mark.parametrize("kind", ["no-handshake", "never-answers"])
+    def test_stalled_server_fails_within_the_bound(self, servers, kind):
+        if kind == "no-handshake":
+            servers.api(no_handshake=True)
+        else:
+            servers.api({"default": {"hang": True}})
+        outcome = ss.run_call()
+        assert_failed(outcome)
+        assert outcome.seconds < FAILURE_BOUND_S
+
+    def test_slow_but_steady_server_is_no_stall(self, servers):
+        servers.api({"default": reply(200, "late", delay=ss.STALL_TIMEOUT_S * 0.6)})
+        assert ss.run_call().reply == b"late"
+
+
+WORKER_PANICS = [
+    ("0", '"TOKIO_WORKER_THREADS" cannot be set to 0'),
+    ("abc", '"TOKIO_WORKER_THREADS" must be usize, error: invalid digit found in string, value: abc'),
+    ("", '"TOKIO_WORKER_THREADS" must be usize, error: cannot parse integer from empty string, value: '),
+    ("99999999999999999999999",
+     '"TOKIO_WORKER_THREADS" must be usize, error: number too large to fit in target type, value: 99999999999999999999999'),
+    (b"4\xff", '"TOKIO_WORKER_THREADS" must be valid unicode, error: "4\\xFF"'),
+]
+
+
+class TestWorkerThreads:
+    @pytest.mark.parametrize("value, message", WORKER_PANICS)
+    def test_invalid_count_panics_before_any_network_work(self, servers, value, message):
+        api = servers.api({"default": reply(200, "ok")})
+        outcome = ss.run_call({"TOKIO_WORKER_THREADS": value})
+        assert outcome.data["outcome"] == "raised"
+        assert outcome.data["type"] == "PanicException" and outcome.data["message"] == message
+        assert outcome.data["usable"]
+        assert api.entries() == []
+
+    @pytest.mark.parametrize("value", ["1", "+2", "16"])
+    def test_valid_counts(self, servers, value):
+        servers.api({"default": reply(200, "ok")})
+        assert ss.run_call({"TOKIO_WORKER_THREADS": value}).reply == b"ok"
+
+    def test_thread_names_during_the_call_and_none_left_after(self, servers):
+        servers.api({"default": reply(200, "ok", delay=1.5)})
+        code = textwrap.dedent("""
+            import os, sys, qiv_framework
+            record = qiv_framework.EApiConfigRust(True, "n", "u")
+            before = len(os.listdir("/proc/self/task"))
+            print("CALLING", flush=True)
+            reply = record.do_set_remote()
+            print("AFTER", before, len(os.listdir("/proc/self/task")), reply, flush=True)
+        """)
+        child = subprocess.Popen([sys.executable, "-c", code], env=ss.child_env({"TOKIO_WORKER_THREADS": "3"}),
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        assert child.stdout.readline().strip() == "CALLING"
+        seen = set()
+        deadline = time.monotonic() + 10
+        while child.poll() is None and time.monotonic() < deadline:
+            names = {}
+            try:
+                for tid in os.listdir(f"/proc/{child.pid}/task"):
+                    with open(f"/proc/{child.pid}/task/{tid}/comm") as f:
+                        names[tid] = f.read().strip()
+            except OSError:
+                pass
+            seen.add(tuple(sorted(n for t, n in names.items() if int(t) != child.pid)))
+            time.sleep(0.05)
+        out, err = child.communicate(timeout=30)
+        _, before, after, reply_text = out.split()
+        assert reply_text == "b'ok'" and before == after, err
+        # The kernel keeps 15 bytes of a name: three workers and the lookup's blocking thread.
+        assert ("tokio-runtime-w",) * 4 in seen
+        assert all(set(s) <= {"tokio-runtime-w"} for s in seen)
