@@ -3,7 +3,8 @@
 Prints nanoseconds per call for the constructor, to_bytes, from_bytes and to_string, each beside a
 pure-Python counterpart (a __slots__ class, struct, hashlib for the identifier) and the ratio; then
 creates and drops a million records and prints the memory use and the class's reference count
-before and after. Not a test: build the module in Release first and put it on PYTHONPATH.
+before and after. Not a test: build the module with CMAKE_BUILD_TYPE=Release (as a wheel build
+does) and put it on PYTHONPATH; an unoptimised build is several times slower.
 
     python3 bench/bench_record.py [--quick]
 
@@ -117,16 +118,17 @@ def rss_bytes():
 
 
 def churn(count):
-    """Creates and drops `count` records; returns (seconds, RSS growth, class refcount change)."""
+    """Creates and drops `count` records; returns the seconds taken and (RSS, class refcount)
+    before and after."""
     EApiConfigRust(True, "warm", "up")  # type object, allocator pools and the like
     gc.collect()
-    refs, rss = sys.getrefcount(EApiConfigRust), rss_bytes()
+    before = rss_bytes(), sys.getrefcount(EApiConfigRust)
     start = time.perf_counter()
     for _ in range(count):
         EApiConfigRust(True, "name", "https://example.invalid/logo.png")
     elapsed = time.perf_counter() - start
     gc.collect()
-    return elapsed, rss_bytes() - rss, sys.getrefcount(EApiConfigRust) - refs
+    return elapsed, before, (rss_bytes(), sys.getrefcount(EApiConfigRust))
 
 
 def main():
@@ -159,11 +161,10 @@ def main():
         print(f"{label:<12} {t_ours:>9.1f} {t_pure:>10.1f} {ratio:>6.1f}x{flag}")
 
     count = 100_000 if quick else 1_000_000
-    elapsed, rss_growth, ref_change = churn(count)
-    print(
-        f"\n{count:,} records created and dropped in {elapsed:.2f} s: "
-        f"RSS change {rss_growth / 1024:+.0f} KiB, class refcount change {ref_change:+d}"
-    )
+    elapsed, (rss_before, refs_before), (rss_after, refs_after) = churn(count)
+    print(f"\n{count:,} records created and dropped in {elapsed:.2f} s")
+    print(f"  RSS             {rss_before / 1024:,.0f} KiB -> {rss_after / 1024:,.0f} KiB")
+    print(f"  class refcount  {refs_before} -> {refs_after}")
     if slow:
         print("slower than required:", ", ".join(slow))
         return 1

@@ -110,7 +110,7 @@ class TestConstructor:
         dict(isLocal=False, name="n", url_logo="u"),
         dict(url_logo="u", isLocal=False, name="n"),
         # names made at run time are not interned: matched by text
-        {"".join(["is", "Local"]): False, "".join(["na", "me"]): "n", "url_" + "logo": "u"},
+        {"".join(["is", "Local"]): False, "".join(["na", "me"]): "n", "".join(["url_", "logo"]): "u"},
     ])
     def test_keywords_in_any_order(self, kwargs):
         assert fields(EApiConfigRust(**kwargs))[3:] == (False, "n", "u")
@@ -348,6 +348,11 @@ def rss():
         return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
 
 
+def under_address_sanitizer():
+    with open("/proc/self/maps") as f:
+        return "libasan" in f.read()  # its quarantine holds freed memory back on purpose
+
+
 class TestResources:
     def churn(self):
         data = record_bytes()
@@ -379,4 +384,5 @@ class TestResources:
             make(name=name).name
         gc.collect()
         assert (sys.getrefcount(EApiConfigRust), sys.getrefcount(name)) == refs
-        assert rss() - before < 2 * 1024 * 1024
+        if not under_address_sanitizer():
+            assert rss() - before < 2 * 1024 * 1024

@@ -3,6 +3,8 @@
 #include <openssl/evp.h>
 
 #include <atomic>
+#include <charconv>
+#include <memory>
 #include <ctime>
 
 #include "log/DebugFmt.h"
@@ -27,9 +29,15 @@ UnixTime unix_now() {
 }
 
 std::string sha256_hex(std::string_view data) {
+    // Fetched once, and one context per thread reused: naming the digest at each call looks it
+    // up in the provider tables again, and a fresh context costs an allocation.
+    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    thread_local const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (EVP_Digest(data.data(), data.size(), digest, &size, EVP_sha256(), nullptr) != 1) {
+    if (!sha256 || !context || EVP_DigestInit_ex2(context.get(), sha256, nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), data.data(), data.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest, &size) != 1) {
         panic("SHA-256 digest failed");
     }
     static const char digits[] = "0123456789abcdef";
@@ -49,7 +57,10 @@ std::string generate_id() {
         __builtin_add_overflow(nanos, int64_t{now.nanos}, &nanos)) {
         panic("value can not be represented in a timestamp with nanosecond precision.");
     }
-    return sha256_hex(std::to_string(nanos) + std::to_string(counter));
+    char text[40];  // at most 19 + 20 digits
+    char* end = std::to_chars(text, text + 19, nanos).ptr;
+    end = std::to_chars(end, text + sizeof text, counter).ptr;
+    return sha256_hex({text, static_cast<size_t>(end - text)});
 }
 
 void eobject_fmt_debug(const EObject& record, std::string& out) {
