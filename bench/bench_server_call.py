@@ -2,8 +2,10 @@
 http.client (a new TLS connection per request) and by the curl command-line tool; then a check
 that a thousand calls in a row leave threads, descriptors and memory where they were.
 
-Run: python bench/bench_server_call.py [--calls N] [--steady N]. Builds the test copy of the
-module (as the tests do) and starts the stand-in server in a process of its own.
+Run: python bench/bench_server_call.py [--calls N] [--steady N] [--build-type T]. Builds a copy of
+the module configured as the tests' copy is, but optimised (Release unless told otherwise) and
+in a folder of its own so a test run beside it is not disturbed, and starts the stand-in server
+in a process of its own.
 """
 
 from __future__ import annotations
@@ -22,6 +24,10 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 import server_support as ss  # noqa: E402
+
+# The helpers read these at call time: the bench's own build, its own trusted CA file.
+ss.BUILD_DIR = ss.ROOT / "build" / "bench-server"
+ss.CA_FILE = ss.BUILD_DIR / "ca.pem"
 
 CALLS_SNIPPET = """
 import json, sys, time, qiv_framework
@@ -50,6 +56,23 @@ for _ in range(n):
     record.do_set_remote()
 print(json.dumps({"before": first, "after": sample()}))
 """
+
+
+def build_module(build_type: str) -> None:
+    """The tests' configuration of the module, built as the module ships: optimised."""
+    ss.BUILD_DIR.mkdir(parents=True, exist_ok=True)
+    configure = [
+        "cmake", "-S", str(ss.ROOT), "-B", str(ss.BUILD_DIR), f"-DPython_EXECUTABLE={sys.executable}",
+        f"-DCMAKE_BUILD_TYPE={build_type}", f"-DQIV_API_BASE_URL=https://localhost:{ss.API_PORT}",
+        f"-DQIV_CA_BUNDLE={ss.CA_FILE}", f"-DQIV_CONNECT_TIMEOUT_S={ss.CONNECT_TIMEOUT_S}",
+        f"-DQIV_STALL_TIMEOUT_S={ss.STALL_TIMEOUT_S}",
+    ]
+    if shutil.which("ninja") and not (ss.BUILD_DIR / "CMakeCache.txt").exists():
+        configure += ["-G", "Ninja"]
+    for command in (configure, ["cmake", "--build", str(ss.BUILD_DIR), "--target", "qiv_framework", "--parallel"]):
+        done = subprocess.run(command, capture_output=True, text=True)
+        if done.returncode != 0:
+            raise RuntimeError(f"{' '.join(command)} failed:\n{done.stdout}\n{done.stderr}")
 
 
 def run_child(snippet: str, arg: int) -> dict:
@@ -94,9 +117,10 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--calls", type=int, default=200)
     parser.add_argument("--steady", type=int, default=1000)
+    parser.add_argument("--build-type", default="Release")
     args = parser.parse_args()
 
-    ss.build_module()
+    build_module(args.build_type)
     with tempfile.TemporaryDirectory() as tmp:
         folder = Path(tmp)
         certs = ss.Certificates(folder / "certs")

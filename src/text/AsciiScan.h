@@ -19,17 +19,19 @@ inline std::uint64_t load_word(const std::uint8_t* s) {
 // The number of leading bytes of s[0, n) below 0x80.
 inline std::size_t ascii_prefix(const std::uint8_t* s, std::size_t n) {
     std::size_t i = 0;
-    while (n - i >= 16) {
-        std::uint64_t a = load_word(s + i) & kHighBits;
-        std::uint64_t b = load_word(s + i + 8) & kHighBits;
-        if ((a | b) != 0) {
+    while (n - i >= 32) {
+        const std::uint64_t any = load_word(s + i) | load_word(s + i + 8) | load_word(s + i + 16) | load_word(s + i + 24);
+        if ((any & kHighBits) != 0) break;
+        i += 32;
+    }
+    for (; n - i >= 8; i += 8) {
+        const std::uint64_t high = load_word(s + i) & kHighBits;
+        if (high != 0) {
             if constexpr (std::endian::native == std::endian::little) {
-                if (a != 0) return i + static_cast<std::size_t>(std::countr_zero(a)) / 8;
-                return i + 8 + static_cast<std::size_t>(std::countr_zero(b)) / 8;
+                return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
             }
             break;
         }
-        i += 16;
     }
     while (i < n && s[i] < 0x80) ++i;
     return i;

@@ -12,7 +12,8 @@ namespace {
 
 // Pointers that stand for a letter and a combining mark: the index holds one code point a
 // pointer, so these four pairs live here. 0x88 0x62, 0x88 0x64, 0x88 0xA3 and 0x88 0xA5.
-bool push_pair(std::size_t pointer, Utf8Writer& out) {
+// Writes the pair and returns its end, or returns nullptr for any other pointer.
+char* put_pair(char* p, std::size_t pointer) {
     char32_t base;
     char32_t mark;
     switch (pointer) {
@@ -20,11 +21,9 @@ bool push_pair(std::size_t pointer, Utf8Writer& out) {
     case 1135: base = 0x00CA, mark = 0x030C; break;
     case 1164: base = 0x00EA, mark = 0x0304; break;
     case 1166: base = 0x00EA, mark = 0x030C; break;
-    default: return false;
+    default: return nullptr;
     }
-    out.push(base);
-    out.push(mark);
-    return true;
+    return Utf8Writer::put(Utf8Writer::put(p, base), mark);
 }
 
 }  // namespace
@@ -36,9 +35,11 @@ std::string Big5Decoder::decode(std::string_view input) {
 
     std::uint8_t leading = 0;
     std::size_t i = 0;
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 8);  // room for what one byte of input can produce
         if (i == n) {
-            if (leading != 0) out.push_replacement();
+            if (leading != 0) p = Utf8Writer::put_replacement(p);
             break;
         }
         const std::uint8_t byte = s[i++];
@@ -49,27 +50,31 @@ std::string Big5Decoder::decode(std::string_view input) {
             char32_t cp = 0;
             if ((byte >= 0x40 && byte <= 0x7E) || (byte >= 0xA1 && byte <= 0xFE)) {
                 const std::size_t pointer = std::size_t(lead - 0x81) * 157 + (byte - offset);
-                if (push_pair(pointer, out)) continue;
+                if (char* end = put_pair(p, pointer)) {
+                    p = end;
+                    continue;
+                }
                 cp = index::big5(pointer);
             }
             if (cp != 0) {
-                out.push(cp);
+                p = Utf8Writer::put(p, cp);
                 continue;
             }
             if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         if (byte < 0x80) {
             std::size_t run = ascii_prefix(s + i, n - i);
-            out.append(s + i - 1, run + 1);
+            p = out.put_run(p, s + i - 1, run + 1);
             i += run;
         } else if (byte >= 0x81 && byte <= 0xFE) {
             leading = byte;
         } else {
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
         }
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

@@ -16,15 +16,17 @@ std::string EucJpDecoder::decode(std::string_view input) {
     bool jis0212 = false;  // 0x8F came first: the pair is looked up in index jis0212
     std::uint8_t leading = 0;
     std::size_t i = 0;
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 8);  // room for what one byte of input can produce
         if (i == n) {
-            if (leading != 0) out.push_replacement();
+            if (leading != 0) p = Utf8Writer::put_replacement(p);
             break;
         }
         const std::uint8_t byte = s[i++];
         if (leading == 0x8E && byte >= 0xA1 && byte <= 0xDF) {
             leading = 0;
-            out.push(0xFF61 - 0xA1 + byte);  // halfwidth katakana
+            p = Utf8Writer::put(p, 0xFF61 - 0xA1 + byte);  // halfwidth katakana
             continue;
         }
         if (leading == 0x8F && byte >= 0xA1 && byte <= 0xFE) {
@@ -42,23 +44,24 @@ std::string EucJpDecoder::decode(std::string_view input) {
             }
             jis0212 = false;
             if (cp != 0) {
-                out.push(cp);
+                p = Utf8Writer::put(p, cp);
                 continue;
             }
             if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         if (byte < 0x80) {
             std::size_t run = ascii_prefix(s + i, n - i);
-            out.append(s + i - 1, run + 1);
+            p = out.put_run(p, s + i - 1, run + 1);
             i += run;
         } else if (byte == 0x8E || byte == 0x8F || (byte >= 0xA1 && byte <= 0xFE)) {
             leading = byte;
         } else {
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
         }
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

@@ -15,9 +15,11 @@ std::string EucKrDecoder::decode(std::string_view input) {
 
     std::uint8_t leading = 0;
     std::size_t i = 0;
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 8);  // room for what one byte of input can produce
         if (i == n) {
-            if (leading != 0) out.push_replacement();
+            if (leading != 0) p = Utf8Writer::put_replacement(p);
             break;
         }
         const std::uint8_t byte = s[i++];
@@ -29,23 +31,24 @@ std::string EucKrDecoder::decode(std::string_view input) {
                 cp = index::euc_kr(std::size_t(lead - 0x81) * 190 + (byte - 0x41));
             }
             if (cp != 0) {
-                out.push(cp);
+                p = Utf8Writer::put(p, cp);
                 continue;
             }
             if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         if (byte < 0x80) {
             std::size_t run = ascii_prefix(s + i, n - i);
-            out.append(s + i - 1, run + 1);
+            p = out.put_run(p, s + i - 1, run + 1);
             i += run;
         } else if (byte >= 0x81 && byte <= 0xFE) {
             leading = byte;
         } else {
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
         }
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

@@ -13,6 +13,11 @@ enum class State : std::uint8_t { Ascii, Roman, Katakana, LeadByte, TrailByte, E
 
 constexpr int kEndOfQueue = -1;
 
+std::string finish(Utf8Writer& out, char* p) {
+    out.end(p);
+    return std::move(out).finish();
+}
+
 }  // namespace
 
 std::string Iso2022JpDecoder::decode(std::string_view input) {
@@ -29,7 +34,9 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
     std::size_t i = 0;
     // Restoring bytes moves i back: they are always the last ones read. Each restore changes
     // the state, so the same bytes are never read again in the same state.
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 4);  // room for what one byte of input can produce
         const int byte = i < n ? s[i++] : kEndOfQueue;
         switch (state) {
         case State::Ascii:
@@ -38,16 +45,16 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
                 state = State::EscapeStart;
                 continue;
             }
-            if (byte == kEndOfQueue) return std::move(out).finish();
+            if (byte == kEndOfQueue) return finish(out, p);
             output = false;
             if (byte == 0x0E || byte == 0x0F || byte > 0x7F) {
-                out.push_replacement();
+                p = Utf8Writer::put_replacement(p);
             } else if (state == State::Roman && byte == 0x5C) {
-                out.push(0x00A5);
+                p = Utf8Writer::put(p, 0x00A5);
             } else if (state == State::Roman && byte == 0x7E) {
-                out.push(0x203E);
+                p = Utf8Writer::put(p, 0x203E);
             } else {
-                out.push(static_cast<char32_t>(byte));
+                p = Utf8Writer::put(p, static_cast<char32_t>(byte));
             }
             continue;
         case State::Katakana:
@@ -55,12 +62,12 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
                 state = State::EscapeStart;
                 continue;
             }
-            if (byte == kEndOfQueue) return std::move(out).finish();
+            if (byte == kEndOfQueue) return finish(out, p);
             output = false;
             if (byte >= 0x21 && byte <= 0x5F) {
-                out.push(static_cast<char32_t>(0xFF61 - 0x21 + byte));
+                p = Utf8Writer::put(p, static_cast<char32_t>(0xFF61 - 0x21 + byte));
             } else {
-                out.push_replacement();
+                p = Utf8Writer::put_replacement(p);
             }
             continue;
         case State::LeadByte:
@@ -68,30 +75,30 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
                 state = State::EscapeStart;
                 continue;
             }
-            if (byte == kEndOfQueue) return std::move(out).finish();
+            if (byte == kEndOfQueue) return finish(out, p);
             output = false;
             if (byte >= 0x21 && byte <= 0x7E) {
                 leading = static_cast<std::uint8_t>(byte);
                 state = State::TrailByte;
             } else {
-                out.push_replacement();
+                p = Utf8Writer::put_replacement(p);
             }
             continue;
         case State::TrailByte:
             if (byte == 0x1B) {
                 state = State::EscapeStart;
-                out.push_replacement();
+                p = Utf8Writer::put_replacement(p);
                 continue;
             }
             state = State::LeadByte;
             if (byte >= 0x21 && byte <= 0x7E) {
                 char32_t cp = index::jis0208(std::size_t(leading - 0x21) * 94 + std::size_t(byte - 0x21));
                 if (cp != 0) {
-                    out.push(cp);
+                    p = Utf8Writer::put(p, cp);
                     continue;
                 }
             }
-            out.push_replacement();  // a bad trail byte, or the end of input
+            p = Utf8Writer::put_replacement(p);  // a bad trail byte, or the end of input
             continue;
         case State::EscapeStart:
             if (byte == 0x24 || byte == 0x28) {  // '$' or '('
@@ -102,7 +109,7 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
             if (byte != kEndOfQueue) --i;
             output = false;
             state = output_state;
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         case State::Escape: {
             const std::uint8_t lead = leading;
@@ -124,13 +131,13 @@ std::string Iso2022JpDecoder::decode(std::string_view input) {
                 state = output_state = next;
                 const bool switched_before = output;
                 output = true;
-                if (switched_before) out.push_replacement();
+                if (switched_before) p = Utf8Writer::put_replacement(p);
                 continue;
             }
             i -= byte == kEndOfQueue ? 1 : 2;  // lead, and byte unless the input ended
             output = false;
             state = output_state;
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         }

@@ -1,6 +1,7 @@
 #include "text/MediaType.h"
 
 #include <algorithm>
+#include <array>
 
 namespace qiv::text {
 
@@ -8,10 +9,18 @@ namespace {
 
 bool is_http_whitespace(char c) { return c == '\n' || c == '\r' || c == '\t' || c == ' '; }
 
-bool is_token_char(char c) {
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
-    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+// HTTP token code points: ASCII alphanumerics and !#$%&'*+-.^_`|~, as a table by byte.
+constexpr std::array<bool, 256> make_token_table() {
+    std::array<bool, 256> table{};
+    for (unsigned c = '0'; c <= '9'; ++c) table[c] = true;
+    for (unsigned c = 'a'; c <= 'z'; ++c) table[c] = table[c - 'a' + 'A'] = true;
+    for (char c : std::string_view("!#$%&'*+-.^_`|~")) table[static_cast<unsigned char>(c)] = true;
+    return table;
 }
+
+constexpr std::array<bool, 256> kTokenChars = make_token_table();
+
+bool is_token_char(char c) { return kTokenChars[static_cast<unsigned char>(c)]; }
 
 bool is_token(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), is_token_char); }
 
@@ -37,9 +46,14 @@ std::string lowercase(std::string_view s) {
 }
 
 // Index of the first of chars at or after pos, or the end of s.
+// A plain loop: the library's search calls out to memchr once per byte of s.
 std::size_t find_any(std::string_view s, std::string_view chars, std::size_t pos) {
-    std::size_t at = s.find_first_of(chars, pos);
-    return at == std::string_view::npos ? s.size() : at;
+    for (; pos < s.size(); ++pos) {
+        for (char c : chars) {
+            if (s[pos] == c) return pos;
+        }
+    }
+    return pos;
 }
 
 // An HTTP quoted string starting at the '"' at pos, its value extracted; pos ends past it.

@@ -7,7 +7,9 @@
 namespace qiv::text {
 
 struct ReplacementDecoder {
-    static std::string decode(std::string_view input) { return input.empty() ? std::string() : std::string("\xEF\xBF\xBD"); }
+    static std::string decode(std::string_view input) {
+        return input.empty() ? std::string() : std::string("\xEF\xBF\xBD");
+    }
 };
 
 }  // namespace qiv::text

@@ -15,9 +15,11 @@ std::string ShiftJisDecoder::decode(std::string_view input) {
 
     std::uint8_t leading = 0;
     std::size_t i = 0;
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 8);  // room for what one byte of input can produce
         if (i == n) {
-            if (leading != 0) out.push_replacement();
+            if (leading != 0) p = Utf8Writer::put_replacement(p);
             break;
         }
         const std::uint8_t byte = s[i++];
@@ -31,33 +33,34 @@ std::string ShiftJisDecoder::decode(std::string_view input) {
                 // Leads 81..9F and E0..FC give rows 0..59, so pointers stay below 60 * 188.
                 const std::size_t pointer = std::size_t(lead - leading_offset) * 188 + (byte - offset);
                 if (pointer >= 8836 && pointer <= 10715) {
-                    out.push(static_cast<char32_t>(0xE000 - 8836 + pointer));  // user-defined area
+                    p = Utf8Writer::put(p, static_cast<char32_t>(0xE000 - 8836 + pointer));  // user-defined area
                     continue;
                 }
                 cp = index::jis0208(pointer);
             }
             if (cp != 0) {
-                out.push(cp);
+                p = Utf8Writer::put(p, cp);
                 continue;
             }
             if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         if (byte < 0x80) {
             std::size_t run = ascii_prefix(s + i, n - i);
-            out.append(s + i - 1, run + 1);
+            p = out.put_run(p, s + i - 1, run + 1);
             i += run;
         } else if (byte == 0x80) {
-            out.push(0x80);
+            p = Utf8Writer::put(p, 0x80);
         } else if (byte >= 0xA1 && byte <= 0xDF) {
-            out.push(0xFF61 - 0xA1 + byte);  // halfwidth katakana
+            p = Utf8Writer::put(p, 0xFF61 - 0xA1 + byte);  // halfwidth katakana
         } else if (byte <= 0x9F || (byte >= 0xE0 && byte <= 0xFC)) {
             leading = byte;
         } else {
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
         }
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

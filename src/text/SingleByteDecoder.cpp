@@ -42,10 +42,11 @@ std::string SingleByteDecoder::decode(std::string_view input, const std::uint16_
     // Each chunk's output fits the writer's staging buffer: three bytes a byte, and eight spare
     // for the whole words stored past what counts.
     constexpr std::size_t kChunk = (Utf8Writer::kStageSize - 8) / 3;
+    char* p = out.begin();
     std::size_t i = 0;
     while (i < n) {
         const std::size_t stop = i + std::min(kChunk, n - i);
-        char* p = out.reserve(3 * (stop - i) + 8);
+        p = out.ensure(p, 3 * (stop - i) + 8);
         while (i < stop) {
             if constexpr (std::endian::native == std::endian::little) {
                 // A word at a time: its ASCII bytes up to the first high byte are copied whole.
@@ -72,8 +73,8 @@ std::string SingleByteDecoder::decode(std::string_view input, const std::uint16_
                 p += f.len;
             }
         }
-        out.commit(p);
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

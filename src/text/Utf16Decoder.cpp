@@ -20,10 +20,12 @@ std::string Utf16Decoder::decode(std::string_view input, bool big_endian) {
 
     std::size_t i = 0;
     char32_t leading_surrogate = 0;  // 0: none
+    char* p = out.begin();
     for (;;) {
+        p = out.ensure(p, 4);  // room for what one unit of input can produce
         if (n - i < 2) {
             // End of input, with perhaps a lone leading byte: one error for whatever is pending.
-            if (i < n || leading_surrogate != 0) out.push_replacement();
+            if (i < n || leading_surrogate != 0) p = Utf8Writer::put_replacement(p);
             break;
         }
         char32_t unit = big_endian ? char32_t{s[i]} << 8 | s[i + 1] : char32_t{s[i + 1]} << 8 | s[i];
@@ -32,22 +34,23 @@ std::string Utf16Decoder::decode(std::string_view input, bool big_endian) {
             char32_t lead = leading_surrogate;
             leading_surrogate = 0;
             if (is_trailing_surrogate(unit)) {
-                out.push(0x10000 + ((lead - 0xD800) << 10) + (unit - 0xDC00));
+                p = Utf8Writer::put(p, 0x10000 + ((lead - 0xD800) << 10) + (unit - 0xDC00));
                 continue;
             }
             // The unit's two bytes go back to the input and are read again as the next unit.
             i -= 2;
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
             continue;
         }
         if (is_leading_surrogate(unit)) {
             leading_surrogate = unit;
         } else if (is_trailing_surrogate(unit)) {
-            out.push_replacement();
+            p = Utf8Writer::put_replacement(p);
         } else {
-            out.push(unit);
+            p = Utf8Writer::put(p, unit);
         }
     }
+    out.end(p);
     return std::move(out).finish();
 }
 

@@ -23,6 +23,8 @@ constexpr Table kTable = make_table();
 
 }  // namespace
 
-std::string XUserDefinedDecoder::decode(std::string_view input) { return SingleByteDecoder::decode(input, kTable.index); }
+std::string XUserDefinedDecoder::decode(std::string_view input) {
+    return SingleByteDecoder::decode(input, kTable.index);
+}
 
 }  // namespace qiv::text

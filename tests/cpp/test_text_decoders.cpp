@@ -161,7 +161,9 @@ TEST_P(DecoderCase, DecodesAsTheStandardBehindAnyAsciiPrefix) {
         if (c.encoding == Encoding::Utf16Le || c.encoding == Encoding::Utf16Be) {
             // Two bytes per ASCII character.
             std::string wide;
-            for (char ch : prefix) wide += c.encoding == Encoding::Utf16Le ? std::string{ch, '\0'} : std::string{'\0', ch};
+            for (char ch : prefix) {
+                wide += c.encoding == Encoding::Utf16Le ? std::string{ch, '\0'} : std::string{'\0', ch};
+            }
             EXPECT_EQ(hex(decode_without_bom(wide + c.input, c.encoding)), hex(prefix + c.expected)) << "pad " << pad;
             continue;
         }
@@ -170,6 +172,33 @@ TEST_P(DecoderCase, DecodesAsTheStandardBehindAnyAsciiPrefix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DecoderCase, ::testing::ValuesIn(kCases));
+
+// Inputs that grow threefold or more: the output outgrows every decoder's first estimate and
+// crosses its staging buffer many times.
+TEST(Decoder, LongOutputsGrowIntact) {
+    const std::vector<Case> units = {
+        {Encoding::Utf8, "\xFF", R},
+        {Encoding::Utf8, "\xF0\x9F\x98\x80" "a", "\xF0\x9F\x98\x80" "a"},
+        {Encoding::Utf16Le, "\x00\xDC"s, R},
+        {Encoding::Windows874, "\xA1", "\xE0\xB8\x81"},
+        {Encoding::XUserDefined, "\x80", "\xEF\x9E\x80"},
+        {Encoding::Gb18030, "\xFF", R},
+        {Encoding::Gb18030, "\x90\x30\x81\x30", "\xF0\x90\x80\x80"},
+        {Encoding::Big5, "\x88\x62", "\xC3\x8A\xCC\x84"},
+        {Encoding::EucJp, "\x8E\xA1", "\xEF\xBD\xA1"},
+        {Encoding::Iso2022Jp, "\x0E", R},
+        {Encoding::ShiftJis, "\xA1", "\xEF\xBD\xA1"},
+        {Encoding::EucKr, "\xFF", R},
+    };
+    for (const Case& unit : units) {
+        std::string input, expected;
+        for (int k = 0; k < 40000; ++k) {
+            input += unit.input;
+            expected += unit.expected;
+        }
+        EXPECT_TRUE(decode_without_bom(input, unit.encoding) == expected) << hex(unit.input);
+    }
+}
 
 // The UTF-8 decoder's handler, step by step as the standard writes it: the model the fast
 // decoder (DFA, word-at-a-time ASCII, chunked copies) must agree with.

@@ -30,7 +30,8 @@ Index read_index(const std::string& stem) {
         std::string pointer, code_point;
         std::getline(fields, pointer, '\t');
         std::getline(fields, code_point, '\t');
-        index[static_cast<std::uint32_t>(std::stoul(pointer))] = static_cast<char32_t>(std::stoul(code_point, nullptr, 16));
+        index[static_cast<std::uint32_t>(std::stoul(pointer))] =
+            static_cast<char32_t>(std::stoul(code_point, nullptr, 16));
     }
     return index;
 }

@@ -4,7 +4,7 @@
 
 #include <fstream>
 #include <iterator>
-#include <regex>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,19 +14,32 @@
 namespace qiv::text {
 namespace {
 
-// (label, encoding name) for every label in the file.
+// The quoted strings of text, in order.
+std::vector<std::string> quoted_strings(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t open = text.find('"'); open != std::string_view::npos; open = text.find('"', open)) {
+        const std::size_t close = text.find('"', open + 1);
+        out.emplace_back(text.substr(open + 1, close - open - 1));
+        open = close + 1;
+    }
+    return out;
+}
+
+// (label, encoding name) for every label in the file: each encoding object lists its labels,
+// then its name.
 std::vector<std::pair<std::string, std::string>> standard_labels() {
     std::ifstream file(std::string(QIV_SOURCE_DIR) + "/data/whatwg-encoding/encodings.json");
     const std::string json((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // Each encoding object lists its labels, then its name.
-    const std::regex encoding(R"re("labels":\s*\[([^\]]*)\],\s*"name":\s*"([^"]+)")re");
-    const std::regex quoted(R"re("([^"]*)")re");
     std::vector<std::pair<std::string, std::string>> labels;
-    for (std::sregex_iterator it(json.begin(), json.end(), encoding), end; it != end; ++it) {
-        const std::string list = (*it)[1];
-        for (std::sregex_iterator label(list.begin(), list.end(), quoted); label != end; ++label) {
-            labels.emplace_back((*label)[1], (*it)[2]);
+    for (std::size_t at = json.find("\"labels\""); at != std::string::npos; at = json.find("\"labels\"", at)) {
+        const std::size_t open = json.find('[', at), close = json.find(']', open);
+        const std::size_t name_key = json.find("\"name\"", close);
+        const std::size_t name_end = json.find('\n', name_key);
+        const std::string name = quoted_strings(std::string_view(json).substr(name_key, name_end - name_key)).at(1);
+        for (const std::string& label : quoted_strings(std::string_view(json).substr(open, close - open))) {
+            labels.emplace_back(label, name);
         }
+        at = close;
     }
     return labels;
 }

@@ -37,7 +37,9 @@ std::string escaped(const std::string& bytes) {
     return out;
 }
 
-void PrintTo(const HeaderCase& c, std::ostream* os) { *os << (c.content_type ? "[" + escaped(*c.content_type) + "]" : "none"); }
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+    *os << (c.content_type ? "[" + escaped(*c.content_type) + "]" : "none");
+}
 
 class ContentType : public ::testing::TestWithParam<HeaderCase> {};
 
