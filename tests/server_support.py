@@ -21,9 +21,10 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 SERVERS = Path(__file__).resolve().parent / "servers"
-BUILD_DIR = ROOT / "build" / "test-server"
-CA_FILE = BUILD_DIR / "ca.pem"
 API_PORT = int(os.environ.get("QIV_TEST_API_PORT", "47443"))
+# One build per port, so that runs on different ports do not rebuild each other's copy.
+BUILD_DIR = ROOT / "build" / f"test-server-{API_PORT}"
+CA_FILE = BUILD_DIR / "ca.pem"
 # The limits of the test build, in seconds.
 CONNECT_TIMEOUT_S = 2
 STALL_TIMEOUT_S = 2

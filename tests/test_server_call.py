@@ -97,6 +97,24 @@ class TestReply:
         servers.api({"default": {"status": 200, "body_hex": b"a\xffb\xc3".hex()}})
         assert ss.run_call().reply == "a\ufffdb\ufffd".encode("utf-8")
 
+    @pytest.mark.parametrize(
+        "content_type, body, text",
+        [
+            (None, "h\u00e9llo \u65e5\u672c".encode(), "h\u00e9llo \u65e5\u672c"),
+            ("text/plain; charset=utf-8", b"\xef\xbb\xbfbom", "bom"),
+            ("text/plain; charset=utf-8", "\ufeffw\u00e9".encode("utf-16-le"), "w\u00e9"),
+            ("text/plain; charset=latin1", b"\xe9", "\u00e9"),
+            ("text/plain; charset=\"Shift_JIS\"", "\u65e5\u672c".encode("shift_jis"), "\u65e5\u672c"),
+            ("text/plain; charset=no-such-label", b"\xc3\xa9", "\u00e9"),
+            ("text/plain; charset=latin1 \u00e9", b"\xc3\xa9", "\u00e9"),  # not visible ASCII: UTF-8
+            ("not a media type", b"\xc3\xa9", "\u00e9"),
+        ],
+    )
+    def test_body_is_decoded_by_its_charset(self, servers, content_type, body, text):
+        headers = [["content-type", content_type]] if content_type else []
+        servers.api({"default": {"status": 200, "body_hex": body.hex(), "headers": headers}})
+        assert ss.run_call().reply == text.encode("utf-8")
+
     def test_each_call_opens_its_own_connection(self, servers):
         api = servers.api({"default": reply(200, "ok")})
         done = ss.run_snippet("""
