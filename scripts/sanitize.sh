@@ -26,8 +26,14 @@ rm -rf "$site" && mkdir -p "$site" && cp "$module" "$site/"
 # ---- run-time settings, inherited by every child interpreter the tests start ----
 # The interpreter keeps its objects until exit by design: leak detection off in the interpreter.
 # halt_on_error/abort_on_error: the first report ends the process with a failure.
-export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:print_summary=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:report_error_type=1"
+# quarantine_size_mb: the memory-growth tests measure the process size, which the default
+# quarantine of freed blocks (256 MB) would inflate.
+# log_path: reports go to files, so that one from a child process (or one that the test
+# runner's output capture would swallow) still fails the run.
+reports="$build/reports"
+rm -rf "$reports" && mkdir -p "$reports"
+export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:quarantine_size_mb=16:log_path=$reports/asan"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:report_error_type=1:log_path=$reports/ubsan"
 preload="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
 
 # ---- C++ tests (not under the interpreter: leak detection stays on) ----
@@ -53,6 +59,10 @@ if not qiv_framework.__file__.startswith('$site'):
 "
 LD_PRELOAD="$preload" "$python" -m pytest -q -p no:cacheprovider "$@" || failed+=("Python tests")
 
+if compgen -G "$reports/*" >/dev/null; then
+  for report in "$reports"/*; do echo "== $report"; cat "$report"; done
+  failed+=("sanitizer reports")
+fi
 if [ ${#failed[@]} -gt 0 ]; then
   echo "sanitize: failed: ${failed[*]}" >&2
   exit 1

@@ -9,6 +9,7 @@
 #include "http/CurlUrl.h"
 #include "http/Redirect.h"
 #include "http/ReplyHead.h"
+#include "http/TrustStore.h"
 
 namespace qiv::http {
 
@@ -128,13 +129,14 @@ Result<Exchange, HttpError> Exchange::make(ExchangeSettings settings) {
         (CURLOPT_WRITEFUNCTION, on_body)
         // Server headers never go to the proxy, and CONNECT carries no Proxy-Connection.
         (CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
-    if (!settings.ca_bundle.empty()) {
-        // Instead of the system's anchors, not beside them: the default directory goes too.
-        set(CURLOPT_CAINFO, settings.ca_bundle.c_str())(CURLOPT_PROXY_CAINFO, settings.ca_bundle.c_str())
-            (CURLOPT_CAPATH, static_cast<const char*>(nullptr))
-            (CURLOPT_PROXY_CAPATH, static_cast<const char*>(nullptr));
-    }
+    // The anchors come from the process's shared store (the bundle instead of the system's,
+    // not beside them), so the library reads no file or folder of its own per connection.
+    set(CURLOPT_CAINFO, static_cast<const char*>(nullptr))(CURLOPT_PROXY_CAINFO, static_cast<const char*>(nullptr))
+        (CURLOPT_CAPATH, static_cast<const char*>(nullptr))
+        (CURLOPT_PROXY_CAPATH, static_cast<const char*>(nullptr))
+        (CURLOPT_SSL_CTX_FUNCTION, TrustStore::attach);
     try {
+        set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(&TrustStore::of(settings.ca_bundle)));
         set(CURLOPT_PROXYHEADER, curl.make_list({"Proxy-Connection:"}));
     } catch (const std::bad_alloc&) {
         return HttpError(HttpErrorCode::OutOfMemory, "out of memory making the client");

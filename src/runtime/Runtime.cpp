@@ -110,8 +110,9 @@ void Runtime::submit_blocking(Task task) {
             try {
                 start_thread(blocking_pool_);
             } catch (const SpawnError&) {
-                // With a thread already there the task waits its turn; with none it never runs.
-                if (blocking_pool_.threads.empty()) throw;
+                // A thread already there takes the task in its turn, unless the pool is stopping,
+                // when it may have ended; with none the task would never run.
+                if (blocking_pool_.threads.empty() || blocking_pool_.stopping) throw;
             }
         }
         blocking_pool_.queue.push_back(std::move(task));
@@ -120,15 +121,27 @@ void Runtime::submit_blocking(Task task) {
 }
 
 void Runtime::shutdown() noexcept {
-    // Workers first: a job still running may wait on a blocking task, which must run on.
+    // A stopped pool still runs every queued task, and a task submitted after the stop still
+    // gets a thread, so a job still running may wait on a blocking task. Threads are taken one
+    // at a time under the lock because such a late submission may add one.
     for (Pool* pool : {&workers_pool_, &blocking_pool_}) {
         {
             std::lock_guard lock(pool->mutex);
             pool->stopping = true;
         }
         pool->ready.notify_all();
-        for (pthread_t t : pool->threads) pthread_join(t, nullptr);
-        pool->threads.clear();
+    }
+    for (Pool* pool : {&workers_pool_, &blocking_pool_}) {
+        for (;;) {
+            pthread_t t;
+            {
+                std::lock_guard lock(pool->mutex);
+                if (pool->threads.empty()) break;
+                t = pool->threads.back();
+                pool->threads.pop_back();
+            }
+            pthread_join(t, nullptr);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <type_traits>
 #include <vector>
@@ -42,6 +43,8 @@ public:
 
     // Runs job on a worker while the calling thread waits. Whatever the job throws comes back
     // here and is rethrown on the calling thread; a thread that could not start becomes a panic.
+    // The job itself is destroyed on the worker after its result is handed over (before the
+    // runtime ends), so what it owns must not refer to the caller's locals.
     template <class F>
     std::invoke_result_t<F&> block_on(F job);
 
@@ -82,9 +85,27 @@ private:
 template <class F>
 std::invoke_result_t<F&> Runtime::block_on(F job) {
     using R = std::invoke_result_t<F&>;
-    auto task = std::make_shared<std::packaged_task<R()>>(std::move(job));
-    std::future<R> done = task->get_future();
-    submit_worker([task] { (*task)(); });
+    struct State {
+        std::optional<F> job;
+        std::promise<R> done;
+    };
+    auto state = std::make_shared<State>();
+    state->job.emplace(std::move(job));
+    std::future<R> done = state->done.get_future();
+    submit_worker([state] {
+        try {
+            if constexpr (std::is_void_v<R>) {
+                (*state->job)();
+                state->done.set_value();
+            } else {
+                state->done.set_value((*state->job)());
+            }
+        } catch (...) {
+            state->done.set_exception(std::current_exception());
+        }
+        // Released on the worker while the caller wakes, not on the caller once it woke.
+        state->job.reset();
+    });
     start_remaining_workers();
     try {
         return done.get();

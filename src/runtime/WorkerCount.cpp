@@ -6,15 +6,13 @@
 #include <cstdlib>
 #include <limits>
 
-#include "http/Utf8.h"
+#include "support/Utf8.h"
 #include "support/Panic.h"
 
 namespace qiv::runtime {
 
 namespace {
 
-using http::is_utf8;
-using http::utf8_sequence_length;
 
 constexpr const char* kVariable = "TOKIO_WORKER_THREADS";
 
@@ -87,7 +85,7 @@ WorkerCountChoice worker_count_from(const std::optional<std::string_view>& raw, 
         return choice;
     }
     const std::string quoted = std::string("\"") + kVariable;
-    if (!is_utf8(*raw)) {
+    if (!is_valid_utf8(*raw)) {
         choice.refusal = quoted + "\" must be valid unicode, error: " + debug_bytes(*raw);
         return choice;
     }

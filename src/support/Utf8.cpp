@@ -17,36 +17,40 @@ bool is_valid_utf8(std::string_view bytes) noexcept {
             i += 8;
         }
         if (i >= n) break;
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t need;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            need = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            need = 2;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            need = 3;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i <= need) return false;
-        for (size_t j = 1; j <= need; ++j) {
-            unsigned char t = s[i + j];
-            if (t < lo || t > hi) return false;
-            lo = 0x80;
-            hi = 0xBF;
-        }
-        i += need + 1;
+        size_t length = utf8_sequence_length(bytes, i);
+        if (length == 0) return false;
+        i += length;
     }
     return true;
+}
+
+size_t utf8_sequence_length(std::string_view bytes, size_t i) noexcept {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) return 1;
+    size_t need;
+    // Bounds of the second byte exclude overlong forms, surrogates and values past U+10FFFF.
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        need = 2;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        need = 3;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i <= need) return 0;
+    for (size_t j = 1; j <= need; ++j) {
+        const auto t = static_cast<unsigned char>(bytes[i + j]);
+        if (t < lo || t > hi) return 0;
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    return need + 1;
 }
 
 }  // namespace qiv

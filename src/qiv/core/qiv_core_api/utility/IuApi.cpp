@@ -15,7 +15,6 @@
 #include "runtime/Runtime.h"
 #include "runtime/WorkerCount.h"
 #include "text/ReplyDecoder.h"
-#include "support/Probe.h"
 
 namespace qiv {
 
@@ -40,23 +39,19 @@ Result<std::vector<uint8_t>, BoxedError> test_binary(std::vector<uint8_t> data) 
 
 Result<std::string, BoxedError> do_set_server(std::vector<uint8_t> body) {
     // The library's process-wide setup must be done before the runtime's threads exist.
-    qiv_probe::start();
     http::curl_global_ready();
     // Panics (worker count, a thread that cannot start) are raised here, on the calling thread.
     runtime::Runtime rt(runtime::worker_count_from_env());
-    qiv_probe::mark("rt");
     auto client = http::Exchange::make(http::ExchangeSettings::for_server_call());
     if (!client) panic("Client::new(): " + client.error().debug());
 
-    qiv_probe::mark("client");
     auto reply = rt.block_on([&rt, exchange = std::move(client).value(), body = std::move(body)]() mutable {
         // The worker waits for the lookup, which runs on a blocking thread of the same runtime.
         const http::Exchange::HostLookup lookup = [&rt](const std::string& host) {
-            qiv_probe::mark("lk0"); auto f = rt.spawn_blocking([host] { qiv_probe::mark("lk1"); auto r = http::lookup_host(host); qiv_probe::mark("lk2"); return r; }); qiv_probe::mark("lkspawned"); auto r = f.get(); qiv_probe::mark("lk3"); return r;
+            return rt.spawn_blocking([host] { return http::lookup_host(host); }).get();
         };
-        qiv_probe::mark("job"); auto r = exchange.run(std::move(body), lookup); qiv_probe::mark("jobend"); return r;
+        return exchange.run(std::move(body), lookup);
     });
-    qiv_probe::mark("woke");
     if (!reply) return std::move(reply).error();
     const http::Reply& final_reply = reply.value();
     std::optional<std::string_view> content_type;
