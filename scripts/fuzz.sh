@@ -81,27 +81,28 @@ report() {
 
 failed=()
 start=$(date +%s)
-declare -A pids=()
+declare -A running=()  # pid -> target name
+
+# Waits for whichever target ends first and reports it.
+reap() {
+  local pid status=0
+  wait -n -p pid "${!running[@]}" || status=$?
+  report "${running[$pid]}" "$status"
+  [ "$status" -eq 0 ] || failed+=("${running[$pid]}")
+  unset "running[$pid]"
+}
+
 for name in "${names[@]}"; do
   if [ ! -x "$build/fuzz/fuzz_$name" ]; then
     echo "fuzz $name: no such target" >&2
     failed+=("$name")
     continue
   fi
-  # At most $jobs at once: wait for the oldest before starting another.
-  while [ "${#pids[@]}" -ge "$jobs" ]; do
-    oldest=${!pids[*]}; oldest=${oldest%% *}
-    status=0; wait "${pids[$oldest]}" || status=$?
-    report "$oldest" "$status"; [ "$status" -eq 0 ] || failed+=("$oldest")
-    unset "pids[$oldest]"
-  done
+  while [ "${#running[@]}" -ge "$jobs" ]; do reap; done
   run_one "$name" &
-  pids[$name]=$!
+  running[$!]=$name
 done
-for name in "${!pids[@]}"; do
-  status=0; wait "${pids[$name]}" || status=$?
-  report "$name" "$status"; [ "$status" -eq 0 ] || failed+=("$name")
-done
+while [ "${#running[@]}" -gt 0 ]; do reap; done
 echo "fuzzing took $(( $(date +%s) - start )) s"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz findings: ${failed[*]}" >&2

@@ -41,9 +41,10 @@ failed=()
 ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" \
   ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || failed+=("C++ tests")
 
-# The server-call tests build a test copy of the module of their own: build it before the
+# The server-call tests build a test copy of the module of their own, sanitized too: build it before the
 # runtime is preloaded, so that the compiler does not run under it.
 python=$(python3 -c 'import sys; print(sys.executable)')
+export QIV_TEST_SANITIZE=1
 if grep -q "def build_module" tests/server_support.py 2>/dev/null; then
   (cd tests && "$python" -c "import server_support; server_support.build_module()")
 fi

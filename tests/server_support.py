@@ -22,8 +22,10 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 SERVERS = Path(__file__).resolve().parent / "servers"
 API_PORT = int(os.environ.get("QIV_TEST_API_PORT", "47443"))
-# One build per port, so that runs on different ports do not rebuild each other's copy.
-BUILD_DIR = ROOT / "build" / f"test-server-{API_PORT}"
+# One build per port, so that runs on different ports do not rebuild each other's copy;
+# QIV_TEST_SANITIZE=1 builds it with the sanitizers, in a folder of its own.
+SANITIZE = os.environ.get("QIV_TEST_SANITIZE") == "1"
+BUILD_DIR = ROOT / "build" / f"test-server-{API_PORT}{'-asan' if SANITIZE else ''}"
 CA_FILE = BUILD_DIR / "ca.pem"
 # The limits of the test build, in seconds.
 CONNECT_TIMEOUT_S = 2
@@ -46,6 +48,7 @@ def build_module() -> Path:
         f"-DQIV_CA_BUNDLE={CA_FILE}",
         f"-DQIV_CONNECT_TIMEOUT_S={CONNECT_TIMEOUT_S}",
         f"-DQIV_STALL_TIMEOUT_S={STALL_TIMEOUT_S}",
+        f"-DQIV_SANITIZE={'ON' if SANITIZE else 'OFF'}",
     ]
     if shutil.which("ninja") and not (BUILD_DIR / "CMakeCache.txt").exists():
         configure += ["-G", "Ninja"]

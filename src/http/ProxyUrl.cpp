@@ -34,6 +34,9 @@ std::optional<ProxyUrl> from_parsed(const CurlUrl& url) {
     auto scheme = url.get(CURLUPART_SCHEME);
     auto host = url.get(CURLUPART_HOST);
     if (!scheme || !host || host->empty()) return std::nullopt;
+    // The host comes back percent-decoded; a '%' left in it is no host name, and would be
+    // decoded a second time when the address is handed on.
+    if (host->find('%') != std::string::npos) return std::nullopt;
     if (*scheme != "http" && *scheme != "https") return std::nullopt;
     proxy.scheme = *scheme;
     proxy.host = *host;

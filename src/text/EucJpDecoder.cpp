@@ -1,68 +1,40 @@
 #include "text/EucJpDecoder.h"
 
 #include <cstdint>
+#include <utility>
 
-#include "text/AsciiScan.h"
 #include "text/IndexCodePoint.h"
+#include "text/LeadTrailDecoder.h"
 #include "text/Utf8Writer.h"
 
 namespace qiv::text {
 
-std::string EucJpDecoder::decode(std::string_view input) {
-    const auto* s = reinterpret_cast<const std::uint8_t*>(input.data());
-    const std::size_t n = input.size();
-    Utf8Writer out(n + n / 2 + 16);
+namespace {
 
+struct EucJp {
     bool jis0212 = false;  // 0x8F came first: the pair is looked up in index jis0212
-    std::uint8_t leading = 0;
-    std::size_t i = 0;
-    char* p = out.begin();
-    for (;;) {
-        p = out.ensure(p, 8);  // room for what one byte of input can produce
-        if (i == n) {
-            if (leading != 0) p = Utf8Writer::put_replacement(p);
-            break;
-        }
-        const std::uint8_t byte = s[i++];
-        if (leading == 0x8E && byte >= 0xA1 && byte <= 0xDF) {
-            leading = 0;
-            p = Utf8Writer::put(p, 0xFF61 - 0xA1 + byte);  // halfwidth katakana
-            continue;
-        }
-        if (leading == 0x8F && byte >= 0xA1 && byte <= 0xFE) {
-            jis0212 = true;
-            leading = byte;
-            continue;
-        }
-        if (leading != 0) {
-            const std::uint8_t lead = leading;
-            leading = 0;
-            char32_t cp = 0;
-            if (lead >= 0xA1 && lead <= 0xFE && byte >= 0xA1 && byte <= 0xFE) {
-                const std::size_t pointer = std::size_t(lead - 0xA1) * 94 + (byte - 0xA1);
-                cp = jis0212 ? index::jis0212(pointer) : index::jis0208(pointer);
-            }
-            jis0212 = false;
-            if (cp != 0) {
-                p = Utf8Writer::put(p, cp);
-                continue;
-            }
-            if (byte < 0x80) --i;  // an ASCII byte is not swallowed by a bad pair
-            p = Utf8Writer::put_replacement(p);
-            continue;
-        }
-        if (byte < 0x80) {
-            std::size_t run = ascii_prefix(s + i, n - i);
-            p = out.put_run(p, s + i - 1, run + 1);
-            i += run;
-        } else if (byte == 0x8E || byte == 0x8F || (byte >= 0xA1 && byte <= 0xFE)) {
-            leading = byte;
-        } else {
-            p = Utf8Writer::put_replacement(p);
-        }
+
+    static bool is_lead(std::uint8_t byte) { return byte == 0x8E || byte == 0x8F || (byte >= 0xA1 && byte <= 0xFE); }
+
+    bool take_second_lead(std::uint8_t lead, std::uint8_t byte) {
+        if (lead != 0x8F || byte < 0xA1 || byte > 0xFE) return false;
+        jis0212 = true;
+        return true;
     }
-    out.end(p);
-    return std::move(out).finish();
-}
+
+    char* put_pair(char* p, std::uint8_t lead, std::uint8_t byte) {
+        if (lead == 0x8E && byte >= 0xA1 && byte <= 0xDF) return Utf8Writer::put(p, 0xFF61 - 0xA1 + byte);  // halfwidth katakana
+        const bool from_jis0212 = std::exchange(jis0212, false);
+        if (lead < 0xA1 || lead > 0xFE || byte < 0xA1 || byte > 0xFE) return nullptr;
+        const std::size_t pointer = std::size_t(lead - 0xA1) * 94 + (byte - 0xA1);
+        return put_index_code_point(p, from_jis0212 ? index::jis0212(pointer) : index::jis0208(pointer));
+    }
+
+    static char* put_single(char*, std::uint8_t) { return nullptr; }
+};
+
+}  // namespace
+
+std::string EucJpDecoder::decode(std::string_view input) { return decode_lead_trail(input, EucJp{}); }
 
 }  // namespace qiv::text
