@@ -24,6 +24,8 @@ import tempfile
 import time
 from pathlib import Path
 
+import bench_rows
+
 ROOT = Path(__file__).resolve().parent.parent
 
 # Plain prose in each script; characters on which both decoders agree.
@@ -133,6 +135,7 @@ def main() -> int:
     for case, our_s, python_s, same_text in rows:
         print(f"{case:<20}{our_s * 1e3:>10.2f}{size / our_s / 1e9:>11.2f}{python_s * 1e3:>11.2f}"
               f"{size / python_s / 1e9:>13.2f}{python_s / our_s:>13.2f}  {'yes' if same_text else 'NO'}")
+        bench_rows.record(f"decode {mib:.0f} MiB {case}", our_s, "Python codec", python_s)
     return 0 if all(same) else 1
 
 

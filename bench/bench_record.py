@@ -20,6 +20,8 @@ import sys
 import time
 import timeit
 
+import bench_rows
+
 from qiv_framework import EApiConfigRust
 
 REQUIRED_RATIO = 5.0
@@ -159,6 +161,7 @@ def main():
         if flag:
             slow.append(label)
         print(f"{label:<12} {t_ours:>9.1f} {t_pure:>10.1f} {ratio:>6.1f}x{flag}")
+        bench_rows.record(f"record {label}", t_ours * 1e-9, "pure Python (struct, __slots__ class)", t_pure * 1e-9)
 
     count = 100_000 if quick else 1_000_000
     elapsed, (rss_before, refs_before), (rss_after, refs_after) = churn(count)

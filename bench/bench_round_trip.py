@@ -9,6 +9,8 @@ import struct
 import sys
 import time
 
+import bench_rows
+
 import qiv_framework
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests"))
@@ -78,6 +80,7 @@ def main():
         os.dup2(saved, 1)
     for op, ours, peer_name, peer in results:
         print(f"{op:32} {ours:10.0f} ns  {peer_name:32} {peer:10.0f} ns  x{peer / ours:5.1f}")
+        bench_rows.record(op, ours * 1e-9, peer_name, peer * 1e-9)
 
 
 if __name__ == "__main__":

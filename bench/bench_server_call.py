@@ -22,6 +22,8 @@ import tempfile
 import time
 from pathlib import Path
 
+import bench_rows
+
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 import server_support as ss  # noqa: E402
 
@@ -44,6 +46,7 @@ print(json.dumps({"times": times, "body_hex": bytes(record.to_bytes()).hex()}))
 
 STEADY_SNIPPET = """
 import json, os, sys, qiv_framework
+
 def sample():
     rss = [l for l in open("/proc/self/status") if l.startswith("VmRSS:")][0].split()[1]
     return {"threads": len(os.listdir("/proc/self/task")), "fds": len(os.listdir("/proc/self/fd")), "rss_kib": int(rss)}
@@ -141,6 +144,8 @@ def main() -> int:
         med = statistics.median(times)
         p90 = statistics.quantiles(times, n=10)[-1]
         print(f"{name:<38}{med * 1e3:>10.2f}{p90 * 1e3:>10.2f}{med / base:>15.2f}x")
+        if name != "http.client":
+            bench_rows.record(f"server call: {name}", med, "http.client (new connection)", base)
     if steady:
         print(f"\n{args.steady} calls in a row:")
         for key in ("threads", "fds", "rss_kib"):
