@@ -5,17 +5,11 @@
 #include <cstdlib>
 
 #include "support/Utf8.h"
+#include "support/trim_whitespace.h"
 
 namespace qiv::http {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 std::string lower(std::string_view s) {
     std::string out(s);
@@ -51,7 +45,7 @@ NoProxy NoProxy::parse(std::string_view list) {
     NoProxy out;
     while (true) {
         const auto comma = list.find(',');
-        const std::string_view item = trim(list.substr(0, comma));
+        const std::string_view item = trim_whitespace(list.substr(0, comma));
         if (item == "*") {
             out.all_ = true;
         } else if (!item.empty()) {

@@ -3,17 +3,11 @@
 #include <cstdlib>
 
 #include "http/CurlUrl.h"
+#include "support/trim_whitespace.h"
 
 namespace qiv::http {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // True when the text begins with "scheme://": only then does it name its own scheme. Without
 // it, a bare "host:port" would read as a scheme and a path, with no host.
@@ -34,9 +28,6 @@ std::optional<ProxyUrl> from_parsed(const CurlUrl& url) {
     auto scheme = url.get(CURLUPART_SCHEME);
     auto host = url.get(CURLUPART_HOST);
     if (!scheme || !host || host->empty()) return std::nullopt;
-    // The host comes back percent-decoded; a '%' left in it is no host name, and would be
-    // decoded a second time when the address is handed on.
-    if (host->find('%') != std::string::npos) return std::nullopt;
     if (*scheme != "http" && *scheme != "https") return std::nullopt;
     proxy.scheme = *scheme;
     proxy.host = *host;
@@ -50,12 +41,18 @@ std::optional<ProxyUrl> from_parsed(const CurlUrl& url) {
 }  // namespace
 
 std::optional<ProxyUrl> ProxyUrl::parse(std::string_view value) {
-    const std::string_view text = trim(value);
+    const std::string_view text = trim_whitespace(value);
     if (text.empty()) return std::nullopt;
     CurlUrl url;
     const std::string full = has_authority_scheme(text) ? std::string(text) : "http://" + std::string(text);
     if (!url.set(full)) return std::nullopt;
-    return from_parsed(url);
+    auto proxy = from_parsed(url);
+    // The host comes back percent-decoded, and the address is parsed again on its way out: a
+    // host that would read differently then (a '%' in it, or digits that now spell an IPv4
+    // number) would send the call to another proxy, so it is not usable.
+    CurlUrl again;
+    if (!proxy || !again.set(proxy->address()) || again.get(CURLUPART_HOST) != proxy->host) return std::nullopt;
+    return proxy;
 }
 
 std::string ProxyUrl::address() const { return scheme + "://" + host + ":" + std::to_string(port); }

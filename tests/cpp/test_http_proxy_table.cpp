@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UrlCase{"10.0.0.1:8080", "http://10.0.0.1:8080"}, UrlCase{"https://p.test", "https://p.test:443"},
                       // a percent-encoded '%' in the host would be decoded twice on the way out
                       UrlCase{"http://a%2541b:3128", nullptr}, UrlCase{"http://a%41b:3128", "http://aAb:3128"},
+                      UrlCase{"http://%333333333:3128", nullptr},
                       UrlCase{"socks5://p.test:1080", nullptr}, UrlCase{"ftp://p.test", nullptr},
                       UrlCase{"http://", nullptr}, UrlCase{"http://[::1]:3128", "http://[::1]:3128"}));
 

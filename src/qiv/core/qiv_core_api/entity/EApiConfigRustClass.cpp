@@ -148,23 +148,24 @@ PyObject* eapiconfigrust_tp_new(PyTypeObject* subtype, PyObject* args, PyObject*
 
 // ======== properties ========
 
-template <class Build>
-PyObject* getter(PyObject* object, Build&& build) {
+// Getters and the no-argument methods: the body reads the record under a shared borrow.
+template <class Body>
+PyObject* trampoline_noargs(PyObject* self, Body&& body) {
     return py::guard_object([&]() -> PyResult<PyObject*> {
-        auto borrow = SharedBorrow::take(object);
+        auto borrow = SharedBorrow::take(self);
         if (!borrow) return std::move(borrow).error();
-        return build(borrow.value().record());
+        return body(borrow.value().record());
     });
 }
 
 PyObject* get_id(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) { return new_str(r.id); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) { return new_str(r.id); });
 }
 PyObject* get_name(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) { return new_str(r.name); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) { return new_str(r.name); });
 }
 PyObject* get_url_logo(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) { return new_str(r.url_logo); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) { return new_str(r.url_logo); });
 }
 PyResult<PyObject*> new_int(int64_t v) {
     PyObject* i = PyLong_FromLongLong(v);
@@ -172,13 +173,13 @@ PyResult<PyObject*> new_int(int64_t v) {
     return i;
 }
 PyObject* get_time(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) { return new_int(r.time); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) { return new_int(r.time); });
 }
 PyObject* get_version(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) { return new_int(r.version); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) { return new_int(r.version); });
 }
 PyObject* get_isLocal(PyObject* o, void*) {
-    return getter(o, [](const EApiConfigRustRecord& r) -> PyResult<PyObject*> { return Py_NewRef(r.isLocal ? Py_True : Py_False); });
+    return trampoline_noargs(o, [](const EApiConfigRustRecord& r) -> PyResult<PyObject*> { return Py_NewRef(r.isLocal ? Py_True : Py_False); });
 }
 
 template <class Convert, class Store>
@@ -202,15 +203,6 @@ int set_url_logo(PyObject* o, PyObject* v, void*) {
 }
 
 // ======== methods ========
-
-template <class Body>
-PyObject* trampoline_noargs(PyObject* self, Body&& body) {
-    return py::guard_object([&]() -> PyResult<PyObject*> {
-        auto borrow = SharedBorrow::take(self);
-        if (!borrow) return std::move(borrow).error();
-        return body(borrow.value().record());
-    });
-}
 
 PyObject* to_bytes_entry(PyObject* self, PyObject*) {
     return trampoline_noargs(self, [](const EApiConfigRustRecord& record) -> PyResult<PyObject*> {
