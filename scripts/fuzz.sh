@@ -20,21 +20,7 @@ build=build/fuzz
 llvm_version=16
 
 # ---- tools ----
-need=()
-command -v "clang++-$llvm_version" >/dev/null 2>&1 || need+=("clang-$llvm_version")
-[ -f "$(ls /usr/lib/llvm-$llvm_version/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null | head -n1)" ] ||
-  need+=("libclang-rt-$llvm_version-dev")
-for tool in cmake ninja pkg-config; do command -v "$tool" >/dev/null 2>&1 || need+=("$tool"); done
-[ -f /usr/include/x86_64-linux-gnu/curl/curl.h ] || [ -f /usr/include/curl/curl.h ] || need+=(libcurl4-openssl-dev)
-[ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  need=("${need[@]/ninja/ninja-build}")
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo_cmd apt-get update -q
-  $sudo_cmd apt-get install -y -q "${need[@]}"
-fi
+scripts/setup.sh "clang-$llvm_version" "libclang-rt-$llvm_version-dev"
 
 # ---- build ----
 cmake -S . -B "$build" -G Ninja \

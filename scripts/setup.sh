@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, where it is missing: system packages, then Python packages.
+#   scripts/setup.sh [more Debian packages a check needs]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libssl-dev libcurl4-openssl-dev libgtest-dev curl unicode-data)
+packages=(g++ cmake ninja-build pkg-config libssl-dev libcurl4-openssl-dev libgtest-dev curl unicode-data "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

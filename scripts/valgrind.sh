@@ -12,14 +12,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build/valgrind"
 
-scripts/setup.sh
-if ! command -v valgrind >/dev/null 2>&1; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo_cmd apt-get update -q
-  $sudo_cmd apt-get install -y -q valgrind
-fi
+scripts/setup.sh valgrind
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
