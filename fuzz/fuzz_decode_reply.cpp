@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 #include "text/ReplyDecoder.h"
 
 namespace {
@@ -42,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<std::string_view> header;
     if (content_type) header = *content_type;
     const std::string text = qiv::text::decode_reply(header, body);
-    check(qiv::is_valid_utf8(text));
+    check(qiv::text::is_valid_utf8(text));
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 #include "text/Decode.h"
 #include "text/generated/Encoding.h"
 
@@ -35,13 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view body(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const std::string plain = qiv::text::decode_without_bom(body, encoding);
-    check(qiv::is_valid_utf8(plain));
+    check(qiv::text::is_valid_utf8(plain));
     if (is_single_byte(encoding)) check(code_points(plain) == body.size());
-    if (encoding == Encoding::Utf8 && qiv::is_valid_utf8(body)) check(plain == body);
+    if (encoding == Encoding::Utf8 && qiv::text::is_valid_utf8(body)) check(plain == body);
     if (encoding == Encoding::Replacement) check(plain.empty() == body.empty());
 
     const std::string sniffed = qiv::text::decode(body, encoding);
-    check(qiv::is_valid_utf8(sniffed));
+    check(qiv::text::is_valid_utf8(sniffed));
     const bool has_bom = body.starts_with("\xEF\xBB\xBF") || body.starts_with("\xFE\xFF") || body.starts_with("\xFF\xFE");
     if (!has_bom) check(sniffed == plain);
     return 0;

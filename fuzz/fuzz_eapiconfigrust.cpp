@@ -6,7 +6,7 @@
 
 #include "qiv/core/qiv_core_api/entity/EApiConfigRust.h"
 #include "support/Panic.h"
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(cursor.position <= size);
         if (!record.ok()) return 0;
         const qiv::EApiConfigRustRecord& r = record.value();
-        check(qiv::is_valid_utf8(r.id) && qiv::is_valid_utf8(r.name) && qiv::is_valid_utf8(r.url_logo));
+        check(qiv::text::is_valid_utf8(r.id) && qiv::text::is_valid_utf8(r.name) && qiv::text::is_valid_utf8(r.url_logo));
         (void)qiv::eapiconfigrust_to_string(r);
 
         auto bytes = qiv::serialize(r);

@@ -8,7 +8,7 @@
 
 #include "qiv/core/qiv_core_binary/utility/IuBinary.h"
 #include "support/Panic.h"
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 #include "text/Decode.h"
 
 namespace {
@@ -17,11 +17,11 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-// The codec's UTF-8 validator and the reply decoder must agree on every input.
+// The UTF-8 check and the UTF-8 decoder must agree on every input.
 void check_validators_agree(const std::string& bytes) {
-    const bool support = qiv::is_valid_utf8(bytes);
+    const bool valid = qiv::text::is_valid_utf8(bytes);
     // The decoder's output is well-formed, so it equals its input exactly when that was.
-    check(support == (qiv::text::decode_without_bom(bytes, qiv::text::Encoding::Utf8) == bytes));
+    check(valid == (qiv::text::decode_without_bom(bytes, qiv::text::Encoding::Utf8) == bytes));
 }
 
 void read_one(qiv::ByteCursor& cursor, std::uint8_t op) {
@@ -42,7 +42,7 @@ void read_one(qiv::ByteCursor& cursor, std::uint8_t op) {
         auto v = qiv::read_string(cursor);
         if (!v.ok()) break;
         const std::string& s = v.value();
-        check(qiv::is_valid_utf8(s));
+        check(qiv::text::is_valid_utf8(s));
         // A non-empty text writes back to exactly the bytes it was read from.
         if (!s.empty()) {
             std::vector<std::uint8_t> out;

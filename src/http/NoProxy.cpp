@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 #include "support/trim_whitespace.h"
 
 namespace qiv::http {
@@ -83,8 +83,8 @@ NoProxy NoProxy::parse(std::string_view list) {
 
 NoProxy NoProxy::from_environment(const Environment& env) {
     auto value = env("NO_PROXY");
-    if (!value || !is_valid_utf8(*value)) value = env("no_proxy");
-    if (!value || !is_valid_utf8(*value)) return NoProxy{};
+    if (!value || !text::is_valid_utf8(*value)) value = env("no_proxy");
+    if (!value || !text::is_valid_utf8(*value)) return NoProxy{};
     return parse(*value);
 }
 

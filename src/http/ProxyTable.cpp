@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 
 namespace qiv::http {
 
@@ -11,7 +11,7 @@ namespace {
 // A variable that is unset or not valid text gives no value.
 std::optional<ProxyUrl> usable(const ProxyTable::Environment& env, const char* name) {
     const auto value = env(name);
-    if (!value || !is_valid_utf8(*value)) return std::nullopt;
+    if (!value || !text::is_valid_utf8(*value)) return std::nullopt;
     return ProxyUrl::parse(*value);
 }
 

@@ -1,7 +1,7 @@
 #include "http/Redirect.h"
 
 #include "http/CurlUrl.h"
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 
 namespace qiv::http {
 
@@ -12,7 +12,7 @@ bool Redirect::is_redirect_status(long status) noexcept {
 Redirect Redirect::classify(long status, const std::string& current,
                             const std::optional<std::string>& location) {
     Redirect out;
-    if (!is_redirect_status(status) || !location || !is_valid_utf8(*location)) return out;
+    if (!is_redirect_status(status) || !location || !text::is_valid_utf8(*location)) return out;
     CurlUrl url;
     if (!url.set(current) || !url.set(*location)) return out;
     auto next = url.get(CURLUPART_URL);

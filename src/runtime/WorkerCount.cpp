@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 #include "support/Panic.h"
 
 namespace qiv::runtime {
@@ -22,7 +22,9 @@ std::string debug_bytes(std::string_view s) {
     std::string out = "\"";
     char hex[8];
     for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = utf8_sequence_length(s, i);
+        // The lead and its in-range trails; a well-formed sequence when they are all there.
+        std::size_t n = text::Utf8Decoder::error_length(reinterpret_cast<const std::uint8_t*>(s.data()) + i, s.size() - i);
+        if (!text::is_valid_utf8(s.substr(i, n))) n = 0;
         if (n == 0) {
             std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(s[i]));
             out += hex;
@@ -85,7 +87,7 @@ WorkerCountChoice worker_count_from(const std::optional<std::string_view>& raw, 
         return choice;
     }
     const std::string quoted = std::string("\"") + kVariable;
-    if (!is_valid_utf8(*raw)) {
+    if (!text::is_valid_utf8(*raw)) {
         choice.refusal = quoted + "\" must be valid unicode, error: " + debug_bytes(*raw);
         return choice;
     }

@@ -145,6 +145,11 @@ std::size_t Utf8Decoder::error_length(const std::uint8_t* s, std::size_t n) {
     return 1 + seen;
 }
 
+bool is_valid_utf8(std::string_view bytes) noexcept {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return Utf8Decoder::valid_prefix(s, bytes.size(), bytes.size()) == bytes.size();
+}
+
 std::string Utf8Decoder::decode(std::string_view input) {
     // Checked a chunk at a time and copied while the chunk is still in the first-level cache:
     // about one trip through memory, as a plain copy takes.

@@ -21,4 +21,8 @@ struct Utf8Decoder {
     static std::size_t error_length(const std::uint8_t* s, std::size_t n);
 };
 
+// Whether the bytes are well-formed UTF-8 throughout (no overlongs, surrogates, values past
+// U+10FFFF or cut-off sequences): the one check of the project, shared by the codec and HTTP.
+bool is_valid_utf8(std::string_view bytes) noexcept;
+
 }  // namespace qiv::text

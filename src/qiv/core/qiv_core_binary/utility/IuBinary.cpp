@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "support/Panic.h"
-#include "support/Utf8.h"
+#include "text/Utf8Decoder.h"
 
 namespace qiv {
 
@@ -116,7 +116,7 @@ Result<std::string, CodecError> read_string(ByteCursor& cursor) {
     if (static_cast<uint64_t>(count) > cursor.remaining()) return unexpected_eof();
     std::string_view bytes(reinterpret_cast<const char*>(cursor.data + cursor.position), static_cast<size_t>(count));
     cursor.position += static_cast<uint64_t>(count);
-    if (!is_valid_utf8(bytes)) return invalid_utf8_error();
+    if (!text::is_valid_utf8(bytes)) return invalid_utf8_error();
     return std::string(bytes);
 }
 
