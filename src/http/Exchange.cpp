@@ -1,12 +1,11 @@
 #include "http/Exchange.h"
 
-#include <arpa/inet.h>
-
 #include <chrono>
 #include <new>
 
 #include "http/CurlGlobal.h"
 #include "http/CurlUrl.h"
+#include "http/IpAddress.h"
 #include "http/Redirect.h"
 #include "http/ReplyHead.h"
 #include "http/TrustStore.h"
@@ -79,13 +78,6 @@ int on_progress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_of
         return 1;
     }
     return 0;
-}
-
-bool is_ip_literal(const std::string& host) {
-    unsigned char buf[16];
-    std::string bare = host;
-    if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
-    return inet_pton(AF_INET, bare.c_str(), buf) == 1 || inet_pton(AF_INET6, bare.c_str(), buf) == 1;
 }
 
 // Each option set is checked: one the library refuses means the client cannot be made.
@@ -193,7 +185,8 @@ Result<Exchange::HopReply, HttpError> Exchange::perform(const Hop& hop, const st
     const std::string& peer_host = proxy ? proxy->host : *host;
     const long peer_port = proxy ? proxy->port : port;
     std::vector<std::string> resolve_lines;
-    if (!is_ip_literal(peer_host)) {
+    std::array<std::uint8_t, 16> literal{};
+    if (parse_ip_address(strip_ip_brackets(peer_host), literal) == 0) {
         auto addresses = lookup(peer_host);
         if (!addresses) return std::move(addresses).error();
         std::string line = peer_host + ":" + std::to_string(peer_port) + ":";

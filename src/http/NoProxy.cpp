@@ -4,8 +4,9 @@
 
 #include <cstdlib>
 
-#include "text/Utf8Decoder.h"
+#include "http/IpAddress.h"
 #include "support/trim_whitespace.h"
+#include "text/Utf8Decoder.h"
 
 namespace qiv::http {
 
@@ -17,15 +18,6 @@ std::string lower(std::string_view s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
-}
-
-// Parses an IPv4 or IPv6 address (no brackets) into 16 bytes; the family, or 0 if not one.
-int parse_address(std::string_view text, std::array<std::uint8_t, 16>& out) {
-    const std::string s(text);
-    out.fill(0);
-    if (inet_pton(AF_INET, s.c_str(), out.data()) == 1) return AF_INET;
-    if (inet_pton(AF_INET6, s.c_str(), out.data()) == 1) return AF_INET6;
-    return 0;
 }
 
 bool prefix_equal(const std::array<std::uint8_t, 16>& a, const std::array<std::uint8_t, 16>& b,
@@ -52,7 +44,7 @@ NoProxy NoProxy::parse(std::string_view list) {
             Network net;
             const auto slash = item.find('/');
             const std::string_view addr = item.substr(0, slash);
-            net.family = parse_address(addr, net.address);
+            net.family = parse_ip_address(addr, net.address);
             if (net.family != 0) {
                 const unsigned max_prefix = net.family == AF_INET ? 32 : 128;
                 net.prefix = max_prefix;
@@ -98,10 +90,8 @@ NoProxy NoProxy::from_process_environment() {
 
 bool NoProxy::excludes(std::string_view host) const {
     if (all_) return true;
-    std::string_view bare = host;
-    if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
     std::array<std::uint8_t, 16> address{};
-    const int family = parse_address(bare, address);
+    const int family = parse_ip_address(strip_ip_brackets(host), address);
     if (family != 0) {
         for (const Network& net : networks_) {
             if (net.family == family && prefix_equal(net.address, address, net.prefix)) return true;
