@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 #include "binding/PanicException.h"
@@ -34,17 +35,19 @@ ReferencePool& reference_pool() {
     return *pool;
 }
 
-void apply_pending_references() {
+void apply_pending_references() noexcept {
     ReferencePool& pool = reference_pool();
     // The common case, nothing pending, costs one load and no lock.
     if (!pool.dirty.load(std::memory_order_acquire)) return;
     std::vector<PyObject*> inc, dec;
-    {
+    try {
         std::lock_guard lock(pool.mutex);
         if (!pool.dirty.load(std::memory_order_relaxed)) return;
         inc.swap(pool.increfs);
         dec.swap(pool.decrefs);
         pool.dirty.store(false, std::memory_order_relaxed);
+    } catch (const std::system_error&) {
+        return;  // the lock failed: the changes stay pending for the next guard
     }
     for (PyObject* o : inc) Py_INCREF(o);
     for (PyObject* o : dec) Py_DECREF(o);
@@ -54,8 +57,8 @@ void apply_pending_references() {
 
 PyObject* hold_temporary(PyObject* object) {
     if (owned.alive) {
+        owned.objects.push_back(object);  // may throw: the count changes only once it is parked
         Py_INCREF(object);
-        owned.objects.push_back(object);
     }
     return object;
 }
@@ -66,9 +69,14 @@ void drop_reference(PyObject* object) noexcept {
         return;
     }
     ReferencePool& pool = reference_pool();
-    std::lock_guard lock(pool.mutex);
-    pool.decrefs.push_back(object);
-    pool.dirty.store(true, std::memory_order_release);
+    try {
+        std::lock_guard lock(pool.mutex);
+        pool.decrefs.push_back(object);
+        pool.dirty.store(true, std::memory_order_release);
+    } catch (...) {
+        // The deferred list cannot grow (or its lock failed): this one reference is leaked and
+        // the object stays alive, which is better than ending the process.
+    }
 }
 
 namespace detail {
@@ -85,9 +93,11 @@ GuardScope::GuardScope() {
 
 GuardScope::~GuardScope() {
     if (mark_ && owned.alive && owned.objects.size() > *mark_) {
-        std::vector<PyObject*> extra(owned.objects.begin() + static_cast<std::ptrdiff_t>(*mark_), owned.objects.end());
+        // No copy of the tail: a destructor must not allocate. A guard entered by a release below
+        // parks above `end` and takes its own back before it returns.
+        const size_t end = owned.objects.size();
+        for (size_t i = *mark_; i < end; ++i) Py_DECREF(owned.objects[i]);
         owned.objects.resize(*mark_);
-        for (PyObject* o : extra) Py_DECREF(o);
     }
     --gil_count;
 }
