@@ -16,11 +16,14 @@ namespace {
 // Guards and lock acquisitions active on this thread.
 thread_local long gil_count = 0;
 
+// Set when this thread's pool of temporaries is destroyed at thread exit. A plain bool has no
+// destructor, so it can still be read after the pool is gone, when the pool itself must not be.
+constinit thread_local bool owned_gone = false;
+
 // New references parked by the running guards of this thread.
 struct OwnedObjects {
     std::vector<PyObject*> objects;
-    bool alive = true;
-    ~OwnedObjects() { alive = false; }
+    ~OwnedObjects() { owned_gone = true; }
 };
 thread_local OwnedObjects owned;
 
@@ -56,7 +59,7 @@ void apply_pending_references() noexcept {
 }  // namespace
 
 PyObject* hold_temporary(PyObject* object) {
-    if (owned.alive) {
+    if (!owned_gone) {
         owned.objects.push_back(object);  // may throw: the count changes only once it is parked
         Py_INCREF(object);
     }
@@ -88,11 +91,11 @@ GuardScope::GuardScope() {
     }
     ++gil_count;
     apply_pending_references();
-    if (owned.alive) mark_ = owned.objects.size();
+    if (!owned_gone) mark_ = owned.objects.size();
 }
 
 GuardScope::~GuardScope() {
-    if (mark_ && owned.alive && owned.objects.size() > *mark_) {
+    if (mark_ && !owned_gone && owned.objects.size() > *mark_) {
         // No copy of the tail: a destructor must not allocate. A guard entered by a release below
         // parks above `end` and takes its own back before it returns.
         const size_t end = owned.objects.size();
