@@ -157,7 +157,8 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
         ok = ok && curl.set(CURLOPT_HTTPGET, 1L);
     }
     if (proxy) {
-        const std::string address = proxy_url->bare();
+        // Always with its port: without one the library would take its own default, 1080.
+        const std::string address = proxy->address();
         ok = ok && curl.set(CURLOPT_PROXY, address.c_str()) &&
              curl.set(CURLOPT_PROXYTYPE, static_cast<long>(proxy->scheme == "https" ? CURLPROXY_HTTPS : CURLPROXY_HTTP)) &&
              curl.set(CURLOPT_NOPROXY, "") && curl.set(CURLOPT_HTTPPROXYTUNNEL, tls ? 1L : 0L);

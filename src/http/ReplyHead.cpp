@@ -73,8 +73,12 @@ void ReplyHead::request_started() noexcept {
     at_head_start_ = true;
     final_done_ = false;
     head_bytes_ = 0;
-    fields_ = 0;
     status_ = 0;
+    forget_fields();
+}
+
+void ReplyHead::forget_fields() noexcept {
+    fields_ = 0;
     last_field_ = Kept::None;
     any_field_ = false;
     content_length_.reset();
@@ -110,12 +114,7 @@ bool ReplyHead::feed_tunnel(std::string_view line) {
 }
 
 bool ReplyHead::start_head(std::string_view status_line) {
-    fields_ = 0;
-    last_field_ = Kept::None;
-    any_field_ = false;
-    content_length_.reset();
-    location_.reset();
-    content_type_.reset();
+    forget_fields();  // an interim head's fields are not the final head's
     at_head_start_ = false;
     status_ = parse_status(status_line);
     if (status_ == 0) return fail(HttpErrorCode::ReplyHead, "malformed status line");

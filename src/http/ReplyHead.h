@@ -42,6 +42,7 @@ private:
     enum class Kept { None, Location, ContentType };
 
     bool fail(HttpErrorCode code, std::string detail);
+    void forget_fields() noexcept;
     bool feed_tunnel(std::string_view line);
     bool start_head(std::string_view status_line);
     bool field(std::string_view line);
