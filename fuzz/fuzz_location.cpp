@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     check(url.is_http() && !url.host().empty());
-    check(url.port() > 0 && url.port() <= 65535);
+    check(url.port() >= 0 && url.port() <= 65535);
     check(url.bare().find('#') == std::string::npos);
     const std::optional<Url> bare = Url::parse(url.bare());
     check(bare && !bare->has_user() && !bare->has_password() && bare->host() == url.host() &&
