@@ -473,11 +473,15 @@ class TestWorkerThreads:
     def test_thread_names_during_the_call_and_none_left_after(self, servers):
         servers.api({"default": reply(200, "ok", delay=1.5)})
         code = textwrap.dedent("""
-            import os, sys, qiv_framework
+            import os, sys, time, qiv_framework
             record = qiv_framework.EApiConfigRust(True, "n", "u")
             before = len(os.listdir("/proc/self/task"))
             print("CALLING", flush=True)
             reply = record.do_set_remote()
+            # A joined thread can stay listed for a moment before the kernel drops it.
+            deadline = time.monotonic() + 2
+            while len(os.listdir("/proc/self/task")) != before and time.monotonic() < deadline:
+                time.sleep(0.01)
             print("AFTER", before, len(os.listdir("/proc/self/task")), reply, flush=True)
         """)
         child = subprocess.Popen([sys.executable, "-c", code], env=ss.child_env({"TOKIO_WORKER_THREADS": "3"}),
