@@ -1,6 +1,7 @@
-// Proxy values from the environment: a usable proxy is http or https with a host and a port, and
-// the address handed to the HTTP library reads back as the same proxy. The same bytes also go
-// through the table's precedence rules as every proxy variable at once.
+// Proxy values from the environment, read by the URL Standard: a usable proxy is http or https
+// with a host and a port, and the address handed to the HTTP library reads back as the same
+// proxy. The same bytes also go through the table's precedence rules as every proxy variable at
+// once.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "http/ProxyTable.h"
 #include "http/ProxyUrl.h"
 #include "http/SystemProxySettings.h"
+#include "http/Url.h"
 
 namespace {
 
@@ -29,6 +31,9 @@ void check_usable(const std::optional<ProxyUrl>& proxy) {
     check(proxy->port >= 0 && proxy->port <= 65535);
     const std::optional<ProxyUrl> again = ProxyUrl::parse(proxy->address());
     check(again && again->scheme == proxy->scheme && again->host == proxy->host && again->port == proxy->port);
+    // The exchange looks up and hands over exactly the host this URL reads back with.
+    const std::optional<qiv::http::Url> url = qiv::http::Url::parse(proxy->address());
+    check(url && url->host() == proxy->host && url->port() == proxy->port && !url->has_user());
 }
 
 constexpr const char* kNames[] = {"REQUEST_METHOD", "HTTP_PROXY", "http_proxy", "HTTPS_PROXY", "https_proxy",

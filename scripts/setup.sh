@@ -16,4 +16,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get install -y -q "${missing[@]}"
 fi
 
-python3 -m pip install -q --disable-pip-version-check "pytest>=7" "cryptography>=41" "trustme>=1.1" numpy
+python3 -m pip install -q --disable-pip-version-check "pytest>=7" "cryptography>=41" "trustme>=1.1" numpy "ada-url==4.0.0"

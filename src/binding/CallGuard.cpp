@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
 #include "binding/PanicException.h"
@@ -15,11 +16,14 @@ namespace {
 // Guards and lock acquisitions active on this thread.
 thread_local long gil_count = 0;
 
+// Set when this thread's pool of temporaries is destroyed at thread exit. A plain bool has no
+// destructor, so it can still be read after the pool is gone, when the pool itself must not be.
+constinit thread_local bool owned_gone = false;
+
 // New references parked by the running guards of this thread.
 struct OwnedObjects {
     std::vector<PyObject*> objects;
-    bool alive = true;
-    ~OwnedObjects() { alive = false; }
+    ~OwnedObjects() { owned_gone = true; }
 };
 thread_local OwnedObjects owned;
 
@@ -34,17 +38,19 @@ ReferencePool& reference_pool() {
     return *pool;
 }
 
-void apply_pending_references() {
+void apply_pending_references() noexcept {
     ReferencePool& pool = reference_pool();
     // The common case, nothing pending, costs one load and no lock.
     if (!pool.dirty.load(std::memory_order_acquire)) return;
     std::vector<PyObject*> inc, dec;
-    {
+    try {
         std::lock_guard lock(pool.mutex);
         if (!pool.dirty.load(std::memory_order_relaxed)) return;
         inc.swap(pool.increfs);
         dec.swap(pool.decrefs);
         pool.dirty.store(false, std::memory_order_relaxed);
+    } catch (const std::system_error&) {
+        return;  // the lock failed: the changes stay pending for the next guard
     }
     for (PyObject* o : inc) Py_INCREF(o);
     for (PyObject* o : dec) Py_DECREF(o);
@@ -53,9 +59,9 @@ void apply_pending_references() {
 }  // namespace
 
 PyObject* hold_temporary(PyObject* object) {
-    if (owned.alive) {
+    if (!owned_gone) {
+        owned.objects.push_back(object);  // may throw: the count changes only once it is parked
         Py_INCREF(object);
-        owned.objects.push_back(object);
     }
     return object;
 }
@@ -66,9 +72,14 @@ void drop_reference(PyObject* object) noexcept {
         return;
     }
     ReferencePool& pool = reference_pool();
-    std::lock_guard lock(pool.mutex);
-    pool.decrefs.push_back(object);
-    pool.dirty.store(true, std::memory_order_release);
+    try {
+        std::lock_guard lock(pool.mutex);
+        pool.decrefs.push_back(object);
+        pool.dirty.store(true, std::memory_order_release);
+    } catch (...) {
+        // The deferred list cannot grow (or its lock failed): this one reference is leaked and
+        // the object stays alive, which is better than ending the process.
+    }
 }
 
 namespace detail {
@@ -80,14 +91,16 @@ GuardScope::GuardScope() {
     }
     ++gil_count;
     apply_pending_references();
-    if (owned.alive) mark_ = owned.objects.size();
+    if (!owned_gone) mark_ = owned.objects.size();
 }
 
 GuardScope::~GuardScope() {
-    if (mark_ && owned.alive && owned.objects.size() > *mark_) {
-        std::vector<PyObject*> extra(owned.objects.begin() + static_cast<std::ptrdiff_t>(*mark_), owned.objects.end());
+    if (mark_ && !owned_gone && owned.objects.size() > *mark_) {
+        // No copy of the tail: a destructor must not allocate. A guard entered by a release below
+        // parks above `end` and takes its own back before it returns.
+        const size_t end = owned.objects.size();
+        for (size_t i = *mark_; i < end; ++i) Py_DECREF(owned.objects[i]);
         owned.objects.resize(*mark_);
-        for (PyObject* o : extra) Py_DECREF(o);
     }
     --gil_count;
 }

@@ -1,4 +1,6 @@
-// The owned Python reference: the one way raw PyObject pointers are held by our code.
+// The owned Python reference. Every reference a call owns is held by a Ref. Objects kept for the
+// life of the process (the module, interned names, the exception and class types) are raw
+// pointers instead, never released by design.
 #pragma once
 
 #include <Python.h>

@@ -1,6 +1,5 @@
 #include "http/CurlHandle.h"
 
-#include <new>
 #include <utility>
 
 namespace qiv::http {
@@ -11,53 +10,20 @@ CurlHandle::CurlHandle()
     if (curl_) curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errors_->data());
 }
 
-CurlHandle::~CurlHandle() { release(); }
+CurlHandle::~CurlHandle() {
+    if (curl_) curl_easy_cleanup(curl_);
+}
 
 CurlHandle::CurlHandle(CurlHandle&& other) noexcept
-    : curl_(std::exchange(other.curl_, nullptr)),
-      lists_(std::move(other.lists_)),
-      errors_(std::move(other.errors_)) {
-    other.lists_.clear();
-}
+    : curl_(std::exchange(other.curl_, nullptr)), errors_(std::move(other.errors_)) {}
 
 CurlHandle& CurlHandle::operator=(CurlHandle&& other) noexcept {
     if (this != &other) {
-        release();
+        if (curl_) curl_easy_cleanup(curl_);
         curl_ = std::exchange(other.curl_, nullptr);
-        lists_ = std::move(other.lists_);
-        other.lists_.clear();
         errors_ = std::move(other.errors_);
     }
     return *this;
-}
-
-curl_slist* CurlHandle::make_list(const std::vector<std::string>& lines) {
-    curl_slist* list = nullptr;
-    for (const std::string& line : lines) {
-        curl_slist* grown = curl_slist_append(list, line.c_str());
-        if (!grown) {
-            curl_slist_free_all(list);
-            throw std::bad_alloc();
-        }
-        list = grown;
-    }
-    if (list) {
-        try {
-            lists_.push_back(list);
-        } catch (...) {
-            curl_slist_free_all(list);
-            throw;
-        }
-    }
-    return list;
-}
-
-void CurlHandle::release() noexcept {
-    // The handle first: it may still point at the lists.
-    if (curl_) curl_easy_cleanup(curl_);
-    curl_ = nullptr;
-    for (curl_slist* list : lists_) curl_slist_free_all(list);
-    lists_.clear();
 }
 
 }  // namespace qiv::http

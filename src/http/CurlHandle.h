@@ -1,13 +1,12 @@
-// Owns one transfer handle, its header lists and its error buffer. Move-only: a copy would
-// release the handle twice.
+// Owns one transfer handle and its error buffer. Move-only: a copy would release the handle
+// twice.
 #pragma once
 
 #include <curl/curl.h>
 
 #include <array>
 #include <memory>
-#include <string>
-#include <vector>
+#include <type_traits>
 
 namespace qiv::http {
 
@@ -24,17 +23,21 @@ public:
 
     CURL* handle() const noexcept { return curl_; }
     const char* error_buffer() const noexcept { return errors_->data(); }
-    void clear_error_buffer() noexcept { (*errors_)[0] = '\0'; }
+    void clear_error_buffer() const noexcept { (*errors_)[0] = '\0'; }
 
-    // Builds a header list that lives as long as the handle; nullptr when empty.
-    // Throws std::bad_alloc when the library cannot allocate.
-    curl_slist* make_list(const std::vector<std::string>& lines);
+    // Sets one option; false when the library refuses it. The library reads its arguments
+    // through varargs by the option's type, so only long, curl_off_t and pointers pass: an int
+    // would be read as a long.
+    template <class V>
+    bool set(CURLoption option, V value) const noexcept {
+        static_assert(std::is_pointer_v<V> || std::is_null_pointer_v<V> || std::is_same_v<V, long> ||
+                          std::is_same_v<V, curl_off_t> || std::is_same_v<V, unsigned long>,
+                      "pass long, curl_off_t or a pointer");
+        return curl_ && curl_easy_setopt(curl_, option, value) == CURLE_OK;
+    }
 
 private:
-    void release() noexcept;
-
     CURL* curl_ = nullptr;
-    std::vector<curl_slist*> lists_;
     // Heap-held so its address, given to the library, survives a move of the holder.
     std::unique_ptr<std::array<char, CURL_ERROR_SIZE>> errors_;
 };

@@ -1,17 +1,18 @@
-// One server call's HTTP exchange: a POST, then the redirects, one request per hop, on one
+// One server call's HTTP exchange: a POST, then the redirects, one hop per request, on one
 // client whose connections die with it.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "http/CurlHandle.h"
+#include "http/CurlList.h"
 #include "http/ExchangeSettings.h"
+#include "http/Hop.h"
 #include "http/HttpError.h"
 #include "http/Reply.h"
+#include "http/Url.h"
 #include "support/BoxedError.h"
 #include "support/Result.h"
 
@@ -19,32 +20,25 @@ namespace qiv::http {
 
 class Exchange {
 public:
-    // Looks a host name up; given by the caller so the lookup runs where the caller wants it.
-    using HostLookup = std::function<Result<std::vector<std::string>, HttpError>(const std::string& host)>;
-
-    // Makes the client with every fixed setting; fails only when the HTTP library cannot.
+    // Makes the client with every fixed setting; fails only when the HTTP library cannot, or
+    // when the server URL is not an https URL.
     static Result<Exchange, HttpError> make(ExchangeSettings settings);
 
     // Sends body and follows redirects; the final reply of any status, or the first error.
-    Result<Reply, BoxedError> run(std::vector<std::uint8_t> body, const HostLookup& lookup);
+    Result<Reply, BoxedError> run(std::vector<std::uint8_t> body, const Hop::HostLookup& lookup);
 
 private:
-    struct Hop {
-        std::string url;
-        bool post = true;
-        std::optional<std::string> referer;
-    };
+    Exchange(ExchangeSettings settings, Url server, CurlList proxy_fields, CurlHandle curl)
+        : settings_(std::move(settings)),
+          server_(std::move(server)),
+          proxy_fields_(std::move(proxy_fields)),
+          curl_(std::move(curl)) {}
 
-    struct HopReply {
-        Reply reply;
-        std::optional<std::string> location;  // raw bytes of the first location field
-    };
-
-    Exchange(ExchangeSettings settings, CurlHandle curl);
-    Result<HopReply, HttpError> perform(const Hop& hop, const std::vector<std::uint8_t>& body,
-                                     const HostLookup& lookup);
+    const std::optional<ProxyUrl>& proxy_for(const Url& url) const;
 
     ExchangeSettings settings_;
+    Url server_;
+    CurlList proxy_fields_;  // declared before the handle, which refers to it, so it outlives it
     CurlHandle curl_;
 };
 

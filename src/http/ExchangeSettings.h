@@ -10,15 +10,12 @@
 namespace qiv::http {
 
 struct ExchangeSettings {
-    std::string url;        // the first request's URL
+    std::string url;        // the first request's URL: https
     std::string ca_bundle;  // PEM file of trust anchors; empty: the system's
     long connect_timeout_s = 30;
     long stall_timeout_s = 60;
     ProxyTable proxies;
     NoProxy no_proxy;
-
-    // The path of the server call, appended to the build-time base address.
-    static constexpr const char* kServerPath = "/v1/set_server/";
 
     // The build-time settings; reads the environment, so call it on the calling thread.
     static ExchangeSettings for_server_call();

@@ -5,8 +5,17 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace qiv::http {
+
+namespace {
+
+struct FreeAddrInfo {
+    void operator()(addrinfo* list) const noexcept { ::freeaddrinfo(list); }
+};
+
+}  // namespace
 
 Result<std::vector<std::string>, HttpError> lookup_host(const std::string& host) {
     addrinfo hints{};
@@ -18,8 +27,10 @@ Result<std::vector<std::string>, HttpError> lookup_host(const std::string& host)
     if (rc != 0) {
         return HttpError(HttpErrorCode::Resolve, "could not resolve host " + host + ": " + ::gai_strerror(rc));
     }
+    // Freed however the copy below ends; it allocates and may throw.
+    const std::unique_ptr<addrinfo, FreeAddrInfo> list(found);
     std::vector<std::string> addresses;
-    for (const addrinfo* ai = found; ai; ai = ai->ai_next) {
+    for (const addrinfo* ai = list.get(); ai; ai = ai->ai_next) {
         char text[INET6_ADDRSTRLEN] = {};
         const void* raw = nullptr;
         if (ai->ai_family == AF_INET) raw = &reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
@@ -27,7 +38,6 @@ Result<std::vector<std::string>, HttpError> lookup_host(const std::string& host)
         if (!raw || !::inet_ntop(ai->ai_family, raw, text, sizeof text)) continue;
         if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
     }
-    ::freeaddrinfo(found);
     if (addresses.empty()) return HttpError(HttpErrorCode::Resolve, "no usable address for host " + host);
     return addresses;
 }

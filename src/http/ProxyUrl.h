@@ -9,14 +9,15 @@ namespace qiv::http {
 
 struct ProxyUrl {
     std::string scheme;  // "http" or "https"
-    std::string host;    // as the URL holds it (an IPv6 address in brackets)
+    std::string host;    // as the URL serialises it (an IPv6 address in brackets)
     long port = 0;
     // Percent-decoded; credentials are sent only when both are present.
     std::optional<std::string> user;
     std::optional<std::string> password;
 
     // A usable proxy from an environment value, or nullopt: trimmed, not empty, scheme http or
-    // https with a host; a value without a scheme is read again with "http://" in front.
+    // https with a host. A value without a scheme, or one read as a URL without a host (a bare
+    // "host:port"), is read again with "http://" in front.
     static std::optional<ProxyUrl> parse(std::string_view value);
 
     // The address handed to the HTTP library, without credentials.

@@ -1,9 +1,10 @@
-// Reads the reply heads of one request line by line, as the HTTP library hands them over,
-// and enforces the size limits: the proxy's tunnel reply first (when tunnelling), then any
-// interim replies, then the final head.
+// Reads the reply heads of one request line by line, as the HTTP library hands them over: the
+// proxy's answer to CONNECT when a new connection is tunnelled, then any interim replies, then
+// the final head. Heads are checked strictly (RFC 9112) and their size limits enforced.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,10 +19,18 @@ public:
     static constexpr std::size_t kMaxFields = 100;
     static constexpr std::size_t kMaxTunnelHeadBytes = 8192;
 
-    // tunnelled: the first head is the proxy's answer to CONNECT.
-    explicit ReplyHead(bool tunnelled) : in_tunnel_reply_(tunnelled) {}
+    // tunnels: a new connection of this request opens a proxy tunnel, so its first head is the
+    // proxy's answer to CONNECT.
+    explicit ReplyHead(bool tunnels) : tunnels_(tunnels), in_tunnel_reply_(tunnels) {}
+
+    // A new connection is being made: when tunnelling, the proxy's answer comes next.
+    void connection_opened() noexcept;
+    // The request goes out on a connection made or reused: the origin's reply comes next, and
+    // whatever an earlier attempt of the same request left is forgotten.
+    void request_started() noexcept;
 
     // One line with its line end. false stops the transfer; error() then says why.
+    // Throws std::bad_alloc only.
     bool feed(std::string_view line);
 
     long status() const noexcept { return status_; }
@@ -30,16 +39,26 @@ public:
     const std::optional<HttpError>& error() const noexcept { return error_; }
 
 private:
-    bool fail(HttpErrorCode code, std::string detail);
-    bool start_head(std::string_view status_line);
-    bool feed_tunnel(std::string_view line);
+    enum class Kept { None, Location, ContentType };
 
+    bool fail(HttpErrorCode code, std::string detail);
+    void forget_fields() noexcept;
+    bool feed_tunnel(std::string_view line);
+    bool start_head(std::string_view status_line);
+    bool field(std::string_view line);
+    bool continuation(std::string_view line);
+    bool content_length(std::string_view value);
+
+    bool tunnels_;
     bool in_tunnel_reply_;
     bool at_head_start_ = true;
     bool final_done_ = false;  // lines after the final head are trailers, not read
     std::size_t head_bytes_ = 0;
     std::size_t fields_ = 0;
     long status_ = 0;
+    Kept last_field_ = Kept::None;  // the field a folded line continues
+    bool any_field_ = false;
+    std::optional<std::uint64_t> content_length_;
     std::optional<std::string> location_;
     std::optional<std::string> content_type_;
     std::optional<HttpError> error_;

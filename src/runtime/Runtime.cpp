@@ -1,8 +1,10 @@
 #include "runtime/Runtime.h"
 
+#include <cxxabi.h>
 #include <pthread.h>
+#include <unistd.h>
 
-#include <string>
+#include <cstdlib>
 #include <memory>
 
 #include "support/Panic.h"
@@ -18,8 +20,27 @@ struct ThreadStart {
 
 void* thread_main(void* raw) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
-    start->body();
+    try {
+        start->body();
+    } catch (abi::__forced_unwind&) {
+        throw;  // thread cancellation unwinds as an exception and must go on
+    } catch (...) {
+        // Unreachable: tasks report through their futures and the loop swallows the rest, so only
+        // a failing lock could get here. Leaving a thread start routine would end the process
+        // anyway, through std::terminate; say why first, without allocating.
+        static const char message[] = "runtime thread ended by an exception\n";
+        ssize_t ignored = ::write(2, message, sizeof message - 1);
+        (void)ignored;
+        std::abort();
+    }
     return nullptr;
+}
+
+// The kernel keeps 15 bytes of a thread's name and refuses a longer one whole.
+void set_thread_name(const char* name) noexcept {
+    char kept[16] = {};
+    for (std::size_t i = 0; i + 1 < sizeof kept && name[i] != '\0'; ++i) kept[i] = name[i];
+    pthread_setname_np(pthread_self(), kept);
 }
 
 }  // namespace
@@ -55,9 +76,7 @@ void Runtime::start_thread(Pool& pool) {
     int err = gate_ ? gate_() : 0;
     if (err == 0) {
         auto start = std::make_unique<ThreadStart>(ThreadStart{this, [this, &pool] {
-            // The kernel keeps 15 bytes of a thread's name; a longer one is refused whole.
-            const std::string name = std::string(kThreadName).substr(0, 15);
-            pthread_setname_np(pthread_self(), name.c_str());
+            set_thread_name(kThreadName);
             worker_loop(pool);
         }});
         pool.threads.reserve(pool.threads.size() + 1);
@@ -87,7 +106,14 @@ void Runtime::worker_loop(Pool& pool) {
         Task task = std::move(pool.queue.front());
         pool.queue.pop_front();
         lock.unlock();
-        task();  // a packaged task: whatever it throws lands in its future
+        try {
+            task();
+        } catch (abi::__forced_unwind&) {
+            throw;
+        } catch (...) {
+            // Tasks report through their futures; what a task's own wrapper throws has no one
+            // to go to, and must not end the thread that other tasks wait on.
+        }
         task = nullptr;
         lock.lock();
     }

@@ -92,7 +92,9 @@ std::invoke_result_t<F&> Runtime::block_on(F job) {
     auto state = std::make_shared<State>();
     state->job.emplace(std::move(job));
     std::future<R> done = state->done.get_future();
-    submit_worker([state] {
+    // Only the task holds the promise: a task that ended without a result breaks it, and the
+    // caller wakes with an error instead of waiting forever.
+    submit_worker([state = std::move(state)] {
         try {
             if constexpr (std::is_void_v<R>) {
                 (*state->job)();

@@ -65,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "http://a.test:3"},
         TableCase{"lower_all_over_scheme", {{"HTTPS_PROXY", "s.test:2"}, {"all_proxy", "https://a.test"}}, false,
                   "https://a.test:443", "https://a.test:443"},
-        TableCase{"upper_all_first", {{"ALL_PROXY", "A.test:3"}, {"all_proxy", "b.test:4"}}, false, "http://A.test:3",
-                  "http://A.test:3"},
+        TableCase{"upper_all_first", {{"ALL_PROXY", "A.test:3"}, {"all_proxy", "b.test:4"}}, false, "http://a.test:3",
+                  "http://a.test:3"},
         TableCase{"unusable_all_keeps_scheme", {{"HTTPS_PROXY", "s.test:2"}, {"ALL_PROXY", "ftp://a.test"}}, false, "none",
                   "http://s.test:2"},
         TableCase{"system_when_no_variable", {}, true, "http://sys.test:80", "http://sys.test:8443"},
@@ -98,9 +98,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UrlCase{"", nullptr}, UrlCase{" \t ", nullptr}, UrlCase{"http://p.test:3128", "http://p.test:3128"},
                       UrlCase{"  p.test:3128\n", "http://p.test:3128"}, UrlCase{"p.test", "http://p.test:80"},
                       UrlCase{"10.0.0.1:8080", "http://10.0.0.1:8080"}, UrlCase{"https://p.test", "https://p.test:443"},
-                      // a percent-encoded '%' in the host would be decoded twice on the way out
-                      UrlCase{"http://a%2541b:3128", nullptr}, UrlCase{"http://a%41b:3128", "http://aAb:3128"},
-                      UrlCase{"http://%333333333:3128", nullptr},
+                      // hosts as the URL Standard serialises them
+                      UrlCase{"http://a%2541b:3128", nullptr}, UrlCase{"http://a%41b:3128", "http://aab:3128"},
+                      UrlCase{"http://%333333333:3128", "http://1.252.160.85:3128"},
+                      UrlCase{"http://P.Test.:3128", "http://p.test.:3128"},
+                      UrlCase{"http://b\xc3\xbc" "cher.test", "http://xn--bcher-kva.test:80"},
+                      // a scheme without slashes is still a URL with a host
+                      UrlCase{"http:p.test:3128", "http://p.test:3128"}, UrlCase{"https:/p.test", "https://p.test:443"},
+                      // no host: read again as a host and port
+                      UrlCase{"localhost:3128", "http://localhost:3128"}, UrlCase{"mailto:x", nullptr},
                       UrlCase{"socks5://p.test:1080", nullptr}, UrlCase{"ftp://p.test", nullptr},
                       UrlCase{"http://", nullptr}, UrlCase{"http://[::1]:3128", "http://[::1]:3128"}));
 
@@ -112,6 +118,7 @@ TEST(ProxyUrl, CredentialsArePercentDecoded) {
     EXPECT_EQ(*proxy->password, "p:ss w");
     EXPECT_EQ(proxy->address(), "http://p.test:3128");  // credentials never in the address
     EXPECT_FALSE(ProxyUrl::parse("http://user@p.test:3128")->has_credentials());
+    EXPECT_TRUE(ProxyUrl::parse("http://:pw@p.test:3128")->has_credentials());
 }
 
 TEST(SystemProxySettings, EntriesNeedEnableOneAndAHostText) {

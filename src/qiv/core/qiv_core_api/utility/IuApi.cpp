@@ -47,7 +47,7 @@ Result<std::string, BoxedError> do_set_server(std::vector<uint8_t> body) {
 
     auto reply = rt.block_on([&rt, exchange = std::move(client).value(), body = std::move(body)]() mutable {
         // The worker waits for the lookup, which runs on a blocking thread of the same runtime.
-        const http::Exchange::HostLookup lookup = [&rt](const std::string& host) {
+        const http::Hop::HostLookup lookup = [&rt](const std::string& host) {
             return rt.spawn_blocking([host] { return http::lookup_host(host); }).get();
         };
         return exchange.run(std::move(body), lookup);
