@@ -205,6 +205,7 @@ class CallOutcome:
 
     @property
     def reply(self) -> bytes:
+        assert self.data["outcome"] == "ok", self.data
         return bytes.fromhex(self.data["reply_hex"])
 
 

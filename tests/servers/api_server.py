@@ -7,7 +7,9 @@ the header fields in order and case, and the body (hex). Each accepted connectio
 Scenario (--scenario, a JSON file): {"routes": {target: reply, ...}, "default": reply}. A reply
 is {"status": 200, "reason": "OK", "headers": [[name, value], ...], "body": text,
 "body_hex": hex, "delay": seconds before answering, "hang": true (never answer)}. A
-content-length field is added unless the reply's headers name one.
+content-length field is added unless the reply's headers name one. {"raw_hex": hex} instead
+sends those bytes as they are, head and all, then closes the connection: for heads that the
+other keys cannot spell.
 
 --no-handshake accepts connections and never starts TLS on them; --plain serves plain HTTP.
 
@@ -138,6 +140,9 @@ class Server:
                     return
                 if reply.get("delay"):
                     time.sleep(float(reply["delay"]))
+                if "raw_hex" in reply:
+                    conn.sendall(bytes.fromhex(reply["raw_hex"]))
+                    return
                 conn.sendall(reply_bytes(reply))
         except (ssl.SSLError, OSError):
             pass
