@@ -6,6 +6,10 @@ namespace qiv::http {
 
 namespace {
 
+// What every callback of a hop gets as its data: the hop.
+constexpr CURLoption kCallbackData[] = {CURLOPT_HEADERDATA,  CURLOPT_WRITEDATA,  CURLOPT_XFERINFODATA,
+                                        CURLOPT_SOCKOPTDATA, CURLOPT_PREREQDATA, CURLOPT_RESOLVER_START_DATA};
+
 // Clears what a hop lent the handle, so no pointer into a finished hop stays behind.
 struct Lent {
     const CurlHandle& curl;
@@ -13,10 +17,7 @@ struct Lent {
         curl.set(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
         curl.set(CURLOPT_RESOLVE, static_cast<curl_slist*>(nullptr));
         curl.set(CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
-        for (CURLoption data : {CURLOPT_HEADERDATA, CURLOPT_WRITEDATA, CURLOPT_XFERINFODATA, CURLOPT_SOCKOPTDATA,
-                                CURLOPT_PREREQDATA, CURLOPT_RESOLVER_START_DATA}) {
-            curl.set(data, static_cast<void*>(nullptr));
-        }
+        for (CURLoption data : kCallbackData) curl.set(data, static_cast<void*>(nullptr));
     }
 };
 
@@ -145,10 +146,7 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     // Never the user name and password: they would become an authorization field.
     bool ok = curl.set(CURLOPT_URL, url.bare().c_str()) && curl.set(CURLOPT_HTTPHEADER, field_list.get()) &&
               curl.set(CURLOPT_RESOLVE, resolve_list.get());
-    for (CURLoption data : {CURLOPT_HEADERDATA, CURLOPT_WRITEDATA, CURLOPT_XFERINFODATA, CURLOPT_SOCKOPTDATA,
-                            CURLOPT_PREREQDATA, CURLOPT_RESOLVER_START_DATA}) {
-        ok = ok && curl.set(data, static_cast<void*>(&hop));
-    }
+    for (CURLoption data : kCallbackData) ok = ok && curl.set(data, static_cast<void*>(&hop));
     if (request.post) {
         ok = ok && curl.set(CURLOPT_POST, 1L) &&
              curl.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) &&
