@@ -33,7 +33,8 @@ void check_usable(const std::optional<ProxyUrl>& proxy) {
     check(again && again->scheme == proxy->scheme && again->host == proxy->host && again->port == proxy->port);
     // The exchange looks up and hands over exactly the host this URL reads back with.
     const std::optional<qiv::http::Url> url = qiv::http::Url::parse(proxy->address());
-    check(url && url->host() == proxy->host && url->port() == proxy->port && !url->has_user());
+    check(url && url->host() == proxy->host && url->host_is_ip_literal() == proxy->host_is_ip_literal &&
+          url->port() == proxy->port && !url->has_user());
 }
 
 constexpr const char* kNames[] = {"REQUEST_METHOD", "HTTP_PROXY", "http_proxy", "HTTPS_PROXY", "https_proxy",

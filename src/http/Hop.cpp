@@ -110,14 +110,14 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
 
     // The peer's name is looked up here, on the caller's terms, and handed over under exactly
     // the host the library reads from the URL it gets.
-    const std::optional<Url> proxy_url = proxy ? Url::parse(proxy->address()) : std::nullopt;
-    if (proxy && !proxy_url) return HttpError(HttpErrorCode::Url, "proxy URL does not parse: " + proxy->address());
-    const Url& peer = proxy_url ? *proxy_url : url;
+    const std::string& peer_host = proxy ? proxy->host : url.host();
+    const long peer_port = proxy ? proxy->port : url.port();
+    const bool peer_is_ip_literal = proxy ? proxy->host_is_ip_literal : url.host_is_ip_literal();
     std::vector<std::string> resolve;
-    if (!peer.host_is_ip_literal()) {
-        auto addresses = lookup(peer.host());
+    if (!peer_is_ip_literal) {
+        auto addresses = lookup(peer_host);
         if (!addresses) return std::move(addresses).error();
-        std::string line = peer.host() + ":" + std::to_string(peer.port()) + ":";
+        std::string line = peer_host + ":" + std::to_string(peer_port) + ":";
         for (std::size_t i = 0; i < addresses.value().size(); ++i) {
             const std::string& a = addresses.value()[i];
             if (i > 0) line += ',';
@@ -141,7 +141,7 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     const CurlList field_list(fields);
     const CurlList resolve_list(resolve);
 
-    Hop hop(proxy.has_value() && tls, peer.host_is_ip_literal(), stall_s);
+    Hop hop(proxy.has_value() && tls, peer_is_ip_literal, stall_s);
     const Lent lent{curl};
     // Never the user name and password: they would become an authorization field.
     bool ok = curl.set(CURLOPT_URL, url.bare().c_str()) && curl.set(CURLOPT_HTTPHEADER, field_list.get()) &&

@@ -25,6 +25,7 @@ std::optional<ProxyUrl> from_url(const Url& url) {
     ProxyUrl proxy;
     proxy.scheme = url.scheme();
     proxy.host = url.host();
+    proxy.host_is_ip_literal = url.host_is_ip_literal();
     proxy.port = url.port();
     // The URL has a password only when it is not empty; the user name may be.
     if (url.has_password()) {

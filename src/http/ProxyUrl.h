@@ -10,6 +10,7 @@ namespace qiv::http {
 struct ProxyUrl {
     std::string scheme;  // "http" or "https"
     std::string host;    // as the URL serialises it (an IPv6 address in brackets)
+    bool host_is_ip_literal = false;
     long port = 0;
     // Percent-decoded; credentials are sent only when both are present.
     std::optional<std::string> user;

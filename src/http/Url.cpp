@@ -11,13 +11,6 @@ std::string decoded(const std::string& text) {
     return percent == std::string::npos ? text : ada::unicode::percent_decode(text, percent);
 }
 
-long default_port(std::string_view scheme) noexcept {
-    if (scheme == "http" || scheme == "ws") return 80;
-    if (scheme == "https" || scheme == "wss") return 443;
-    if (scheme == "ftp") return 21;
-    return -1;
-}
-
 }  // namespace
 
 std::optional<Url> Url::parse(std::string_view input) { return parse_with(input, nullptr); }
@@ -46,8 +39,9 @@ std::optional<Url> Url::parse_with(std::string_view input, const std::string* ba
     out.password_ = std::string(url.get_password());
     const std::string_view port = url.get_port();
     out.default_port_ = port.empty();
-    // The parser keeps a port only as digits within 0..65535.
-    out.port_ = port.empty() ? default_port(out.scheme_) : std::stol(std::string(port));
+    // The parser keeps a port only as digits within 0..65535; a scheme default is never 0.
+    const long fallback = ada::scheme::get_special_port(url.type);
+    out.port_ = !port.empty() ? std::stol(std::string(port)) : fallback != 0 ? fallback : -1;
 
     url.set_username("");
     url.set_password("");
