@@ -34,7 +34,7 @@ STALL_TIMEOUT_S = 2
 # Variables a call may read; a child starts without them unless a test sets them.
 CALL_VARIABLES = (
     "HTTP_PROXY", "http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY", "all_proxy",
-    "NO_PROXY", "no_proxy", "REQUEST_METHOD", "TOKIO_WORKER_THREADS",
+    "NO_PROXY", "no_proxy", "REQUEST_METHOD", "TOKIO_WORKER_THREADS", "SSLKEYLOGFILE",
 )
 
 
@@ -155,13 +155,16 @@ def start_api_server(folder: Path, certs: Certificates, scenario: dict | None = 
     return ServerProcess("api_server.py", args, log)
 
 
-def start_proxy(folder: Path, auth: str | None = None, reply: str = "ok", name: str = "proxy") -> ServerProcess:
+def start_proxy(folder: Path, auth: str | None = None, reply: str = "ok", name: str = "proxy",
+                tls: CertPair | None = None) -> ServerProcess:
     folder.mkdir(parents=True, exist_ok=True)
     port = free_port()
     log = folder / f"{name}-{port}.jsonl"
     args = ["--port", str(port), "--log", str(log), "--reply", reply]
     if auth:
         args += ["--auth", auth]
+    if tls:
+        args += ["--cert", str(tls.cert), "--key", str(tls.key)]
     server = ServerProcess("connect_proxy.py", args, log)
     server.port = port  # type: ignore[attr-defined]
     return server

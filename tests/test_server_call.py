@@ -4,12 +4,14 @@ each call in a child interpreter of its own."""
 from __future__ import annotations
 
 import base64
+import gzip
 import json
 import os
 import subprocess
 import sys
 import textwrap
 import time
+import zlib
 
 import pytest
 
@@ -44,8 +46,9 @@ def servers(tmp_path, certs):
             started.append(server)
             return server
 
-        def proxy(self, **kwargs):
-            server = ss.start_proxy(tmp_path, name=f"proxy{len(started)}", **kwargs)
+        def proxy(self, tls=False, **kwargs):
+            server = ss.start_proxy(tmp_path, name=f"proxy{len(started)}", tls=certs.pairs["good"] if tls else None,
+                                    **kwargs)
             started.append(server)
             return server
 
@@ -114,6 +117,19 @@ class TestReply:
         headers = [["content-type", content_type]] if content_type else []
         servers.api({"default": {"status": 200, "body_hex": body.hex(), "headers": headers}})
         assert ss.run_call().reply == text.encode("utf-8")
+
+    @pytest.mark.parametrize("https_proxy", [False, True], ids=["direct", "https-proxy"])
+    def test_no_tls_secrets_are_logged(self, servers, tmp_path, https_proxy):
+        servers.api({"default": reply(200, "ok")})
+        key_log = tmp_path / "keys.log"
+        env = {"SSLKEYLOGFILE": str(key_log)}
+        if https_proxy:
+            proxy = servers.proxy(tls=True)
+            env["HTTPS_PROXY"] = f"https://localhost:{proxy.port}"
+        assert ss.run_call(env).reply == b"ok"
+        if https_proxy:
+            assert len(proxy.requests()) == 1
+        assert not key_log.exists() or key_log.read_bytes() == b""
 
     def test_each_call_opens_its_own_connection(self, servers):
         api = servers.api({"default": reply(200, "ok")})
@@ -272,15 +288,19 @@ class TestProxies:
             assert [e["target"] for e in proxy.requests()] == ([f"localhost:{API_PORT}"] if name == used else [])
         assert len(api.requests()) == 1
 
-    @pytest.mark.parametrize("auth, url_credentials", [(None, ""), ("us@r:p:ss w", "us%40r:p%3Ass%20w@")])
-    def test_connect_head(self, servers, auth, url_credentials):
+    @pytest.mark.parametrize("required, url_credentials, sent", [
+        (False, "", None),
+        (True, "us%40r:p%3Ass%20w@", b"us@r:p:ss w"),
+        (False, "u:a%00b@", b"u:a\x00b"),
+    ], ids=["none", "percent-decoded", "nul-kept"])
+    def test_connect_head(self, servers, required, url_credentials, sent):
         servers.api({"default": reply(200, "ok")})
-        proxy = servers.proxy(auth=auth)
+        proxy = servers.proxy(auth=sent.decode() if required else None)
         assert ss.run_call({"HTTPS_PROXY": f"http://{url_credentials}127.0.0.1:{proxy.port}"}).reply == b"ok"
         [connect] = proxy.requests()
         expected = CONNECT_HEAD
-        if auth:
-            expected += "Proxy-Authorization: Basic " + base64.b64encode(auth.encode()).decode() + "\r\n"
+        if sent:
+            expected += "Proxy-Authorization: Basic " + base64.b64encode(sent).decode() + "\r\n"
         assert connect["head"] == expected + "\r\n"
 
     @pytest.mark.parametrize("mode, auth, credentials", [
@@ -402,6 +422,19 @@ class TestFailures:
         servers.api({"default": reply(200, "late", delay=ss.STALL_TIMEOUT_S * 0.6)})
         assert ss.run_call().reply == b"late"
 
+    def test_head_arriving_a_byte_at_a_time_is_no_stall(self, servers):
+        # The status line takes about twice the stall limit, but a byte moves every quarter second.
+        dripped = dict(raw_reply(), drip=[17, ss.STALL_TIMEOUT_S / 8])
+        servers.api({"default": dripped})
+        assert ss.run_call().reply == b"ok"
+
+    def test_request_is_not_sent_again_when_the_connection_dies(self, servers):
+        # The second request goes out on the first one's connection, which the server closes
+        # unanswered: sending it again on a new connection could deliver the record twice.
+        api = servers.api({"routes": {"/v1/set_server/": redirect(307, "/again"), "/again": {"raw_hex": ""}}})
+        assert_failed(ss.run_call())
+        assert [r["target"] for r in api.requests()] == ["/v1/set_server/", "/again"]
+
 
 def raw_reply(status_line=b"HTTP/1.1 200 OK", lines=(), body=b"ok"):
     """A whole reply as bytes; a content-length field is added unless the lines name one."""
@@ -409,6 +442,14 @@ def raw_reply(status_line=b"HTTP/1.1 200 OK", lines=(), body=b"ok"):
     if not any(line.lower().startswith(b"content-length") for line in lines):
         lines.append(b"content-length: %d" % len(body))
     return {"raw_hex": b"".join(line + b"\r\n" for line in [status_line, *lines, b""]).hex() + body.hex()}
+
+
+def raw_coded(coding, body=b"ok", status_line=b"HTTP/1.1 200 OK"):
+    """A reply framed by the transfer codings named, the last of them chunked or not."""
+    codings = [c.strip() for c in coding.split(",")]
+    for name in codings:
+        body = {"gzip": gzip.compress, "deflate": zlib.compress, "chunked": lambda b: b"%x\r\n%s\r\n0\r\n\r\n" % (len(b), b)}[name](body)
+    return {"raw_hex": (status_line + b"\r\ntransfer-encoding: " + coding.encode() + b"\r\n\r\n" + body).hex()}
 
 
 class TestReplyHead:
@@ -424,9 +465,19 @@ class TestReplyHead:
         raw_reply(lines=[b"content-type : text/plain"]),
         raw_reply(lines=[b": v"]),
         raw_reply(lines=[b"x-a: 1\x002"]),
+        {"raw_hex": b"HTTP/1.1 200 OK\r\n".hex()},
+        {"raw_hex": b"HTTP/1.1 404 Not Found\r\nx-a: 1\r\n".hex()},
+        {"raw_hex": b"HTTP/1.1 100 Continue\r\n".hex()},
+        {"raw_hex": b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n".hex()},
+        {"raw_hex": b"HTTP/1.1 307 Temporary Redirect\r\nlocation: /next\r\n".hex()},
+        raw_coded("chunked", status_line=b"HTTP/1.0 200 OK"),
+        raw_coded("gzip"),
+        raw_coded("gzip, chunked"),
+        raw_coded("deflate, chunked"),
     ], ids=["version-2", "version-1.2", "four-digit-status", "letters-for-status", "bare-cr",
             "content-lengths-differ", "content-length-not-a-number", "no-colon", "space-before-colon",
-            "empty-name", "nul-in-value"])
+            "empty-name", "nul-in-value", "cut-status-line", "cut-head", "cut-interim", "cut-after-interim", "cut-redirect",
+            "http10-chunked", "gzip", "gzip-chunked", "deflate-chunked"])
     def test_malformed_head_fails(self, servers, raw):
         api = servers.api({"default": raw})
         assert_failed(ss.run_call())

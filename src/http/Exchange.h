@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "http/CurlHandle.h"
-#include "http/CurlList.h"
 #include "http/ExchangeSettings.h"
 #include "http/Hop.h"
 #include "http/HttpError.h"
@@ -28,18 +27,15 @@ public:
     Result<Reply, BoxedError> run(std::vector<std::uint8_t> body, const Hop::HostLookup& lookup);
 
 private:
-    Exchange(ExchangeSettings settings, Url server, CurlList proxy_fields, CurlHandle curl)
-        : settings_(std::move(settings)),
-          server_(std::move(server)),
-          proxy_fields_(std::move(proxy_fields)),
-          curl_(std::move(curl)) {}
+    Exchange(ExchangeSettings settings, Url server, CurlHandle curl)
+        : settings_(std::move(settings)), server_(std::move(server)), curl_(std::move(curl)) {}
 
     const std::optional<ProxyUrl>& proxy_for(const Url& url) const;
 
     ExchangeSettings settings_;
     Url server_;
-    CurlList proxy_fields_;  // declared before the handle, which refers to it, so it outlives it
     CurlHandle curl_;
+    std::vector<curl_socket_t> sockets_;  // every socket the handle made, for the stall watch
 };
 
 }  // namespace qiv::http

@@ -1,6 +1,9 @@
 #include "http/Hop.h"
 
+#include <openssl/evp.h>
+
 #include "http/CurlList.h"
+#include "http/TcpCounters.h"
 
 namespace qiv::http {
 
@@ -15,6 +18,7 @@ struct Lent {
     const CurlHandle& curl;
     ~Lent() {
         curl.set(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+        curl.set(CURLOPT_PROXYHEADER, static_cast<curl_slist*>(nullptr));
         curl.set(CURLOPT_RESOLVE, static_cast<curl_slist*>(nullptr));
         curl.set(CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
         for (CURLoption data : kCallbackData) curl.set(data, static_cast<void*>(nullptr));
@@ -25,6 +29,20 @@ std::string host_field(const Url& url) {
     std::string value = url.host();
     if (!url.has_default_port()) value += ":" + std::to_string(url.port());
     return value;
+}
+
+// "Basic " and the base64 of user:password: every byte of both, a NUL included, which the
+// library's own credential options would cut off.
+std::string basic_credentials(const std::string& user, const std::string& password) {
+    const std::string pair = user + ":" + password;
+    std::string out = "Basic ";
+    const std::size_t start = out.size();
+    out.resize(start + 4 * ((pair.size() + 2) / 3) + 1);  // the encoder ends with a NUL
+    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
+                                        reinterpret_cast<const unsigned char*>(pair.data()),
+                                        static_cast<int>(pair.size()));
+    out.resize(start + static_cast<std::size_t>(written));
+    return out;
 }
 
 }  // namespace
@@ -58,7 +76,10 @@ int Hop::on_progress(void* user, curl_off_t, curl_off_t received, curl_off_t, cu
     auto* hop = static_cast<Hop*>(user);
     if (!hop->watching_) return 0;  // the connect time limit governs until then
     const Clock::time_point now = Clock::now();
-    const curl_off_t moved = received + sent + static_cast<curl_off_t>(hop->head_bytes_);
+    // The kernel's count sees every byte, also of a line or a TLS record not yet whole; the
+    // library's counts stand in where the connection is not known.
+    std::uint64_t moved = static_cast<std::uint64_t>(received + sent) + hop->head_bytes_;
+    if (auto on_wire = tcp_bytes_moved(hop->socket_)) moved += *on_wire;
     if (moved != hop->moved_) {
         hop->moved_ = moved;
         hop->last_move_ = now;
@@ -69,18 +90,30 @@ int Hop::on_progress(void* user, curl_off_t, curl_off_t received, curl_off_t, cu
     return 1;
 }
 
-int Hop::on_socket(void* user, curl_socket_t, curlsocktype purpose) noexcept {
+int Hop::on_socket(void* user, curl_socket_t socket, curlsocktype purpose) noexcept {
+    if (purpose != CURLSOCKTYPE_IPCXN) return CURL_SOCKOPT_OK;
+    auto* hop = static_cast<Hop*>(user);
     // A new connection: when it is tunnelled, the proxy's answer to CONNECT comes first.
-    if (purpose == CURLSOCKTYPE_IPCXN) static_cast<Hop*>(user)->head_.connection_opened();
+    hop->head_.connection_opened();
+    try {
+        hop->sockets_.push_back(socket);
+    } catch (...) {
+        // Unlisted, the connection is watched by the library's counts alone.
+    }
     return CURL_SOCKOPT_OK;
 }
 
-int Hop::on_request(void* user, char*, char*, int, int) noexcept {
+int Hop::on_request(void* user, char* peer_ip, char* local_ip, int peer_port, int local_port) noexcept {
     // The connection is made (proxy tunnel and TLS included) or reused, and the request goes
-    // out: what comes back now is the origin's, and a retry starts afresh.
+    // out: what comes back now is the origin's. The library would send it again on a new
+    // connection when the first one dies unanswered; the server may have taken it already.
     auto* hop = static_cast<Hop*>(user);
+    if (hop->requests_sent_++ > 0) {
+        hop->failure_ = Failure{HttpErrorCode::Send, "the connection ended before the reply; the request is not sent again"};
+        return CURL_PREREQFUNC_ABORT;
+    }
     hop->head_.request_started();
-    hop->body_.clear();
+    hop->socket_ = find_connected_socket(hop->sockets_, peer_ip, peer_port, local_ip, local_port);
     hop->watching_ = true;
     hop->moved_ = 0;
     hop->head_bytes_ = 0;
@@ -104,7 +137,7 @@ bool Hop::install_callbacks(const CurlHandle& curl) noexcept {
 Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Request& request,
                                             const std::vector<std::uint8_t>& body,
                                             const std::optional<ProxyUrl>& proxy, long stall_s,
-                                            const HostLookup& lookup) {
+                                            const HostLookup& lookup, std::vector<curl_socket_t>& sockets) {
     const Url& url = request.url;
     const bool tls = url.scheme() == "https";
 
@@ -138,10 +171,16 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     };
     if (request.post) fields.push_back("content-length: " + std::to_string(body.size()));
     if (request.referer) fields.push_back("referer: " + *request.referer);
+    // Only the proxy sees these; CONNECT carries no Proxy-Connection field.
+    std::vector<std::string> proxy_fields{"Proxy-Connection:"};
+    if (proxy && proxy->has_credentials()) {
+        proxy_fields.push_back("Proxy-Authorization: " + basic_credentials(*proxy->user, *proxy->password));
+    }
     const CurlList field_list(fields);
+    const CurlList proxy_field_list(proxy_fields);
     const CurlList resolve_list(resolve);
 
-    Hop hop(proxy.has_value() && tls, peer_is_ip_literal, stall_s);
+    Hop hop(proxy.has_value() && tls, peer_is_ip_literal, stall_s, sockets);
     const Lent lent{curl};
     // Never the user name and password: they would become an authorization field.
     bool ok = curl.set(CURLOPT_URL, url.bare().c_str()) && curl.set(CURLOPT_HTTPHEADER, field_list.get()) &&
@@ -159,15 +198,8 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
         const std::string address = proxy->address();
         ok = ok && curl.set(CURLOPT_PROXY, address.c_str()) &&
              curl.set(CURLOPT_PROXYTYPE, static_cast<long>(proxy->scheme == "https" ? CURLPROXY_HTTPS : CURLPROXY_HTTP)) &&
-             curl.set(CURLOPT_NOPROXY, "") && curl.set(CURLOPT_HTTPPROXYTUNNEL, tls ? 1L : 0L);
-        if (proxy->has_credentials()) {
-            ok = ok && curl.set(CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC)) &&
-                 curl.set(CURLOPT_PROXYUSERNAME, proxy->user->c_str()) &&
-                 curl.set(CURLOPT_PROXYPASSWORD, proxy->password->c_str());
-        } else {
-            ok = ok && curl.set(CURLOPT_PROXYUSERNAME, static_cast<const char*>(nullptr)) &&
-                 curl.set(CURLOPT_PROXYPASSWORD, static_cast<const char*>(nullptr));
-        }
+             curl.set(CURLOPT_NOPROXY, "") && curl.set(CURLOPT_HTTPPROXYTUNNEL, tls ? 1L : 0L) &&
+             curl.set(CURLOPT_PROXYHEADER, proxy_field_list.get());
     } else {
         // "": no proxy, and none from the environment.
         ok = ok && curl.set(CURLOPT_PROXY, "") && curl.set(CURLOPT_HTTPPROXYTUNNEL, 0L);
@@ -179,6 +211,7 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     if (hop.failure_) return HttpError(hop.failure_->code, hop.failure_->detail);
     if (hop.head_.error()) return *hop.head_.error();
     if (rc != CURLE_OK) return HttpError::from_curl(rc, curl.error_buffer());
+    if (!hop.head_.complete()) return HttpError(HttpErrorCode::ReplyHead, "reply head cut off");
 
     Answer out;
     out.location = hop.head_.location();

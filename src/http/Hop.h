@@ -42,11 +42,13 @@ public:
     // The callbacks of every hop, set once on the handle; each hop sets their data.
     static bool install_callbacks(const CurlHandle& curl) noexcept;
 
-    // Sends request (body when it is a POST) directly, or through proxy, and reads the reply.
+    // Sends request (body when it is a POST) directly, or through proxy, at most once, and reads
+    // the reply. sockets: every socket the handle made so far in the exchange; a hop adds those
+    // it makes, so that a later hop finds the connection it reuses.
     static Result<Answer, HttpError> perform(const CurlHandle& curl, const Request& request,
                                              const std::vector<std::uint8_t>& body,
                                              const std::optional<ProxyUrl>& proxy, long stall_s,
-                                             const HostLookup& lookup);
+                                             const HostLookup& lookup, std::vector<curl_socket_t>& sockets);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -57,25 +59,28 @@ private:
         const char* detail;
     };
 
-    Hop(bool tunnels, bool peer_is_ip_literal, long stall_s)
-        : head_(tunnels), peer_is_ip_literal_(peer_is_ip_literal), stall_(stall_s) {}
+    Hop(bool tunnels, bool peer_is_ip_literal, long stall_s, std::vector<curl_socket_t>& sockets)
+        : head_(tunnels), peer_is_ip_literal_(peer_is_ip_literal), stall_(stall_s), sockets_(sockets) {}
 
     static size_t on_header(char* data, size_t size, size_t count, void* user) noexcept;
     static size_t on_body(char* data, size_t size, size_t count, void* user) noexcept;
     static int on_progress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) noexcept;
     static int on_socket(void* user, curl_socket_t, curlsocktype purpose) noexcept;
-    static int on_request(void* user, char*, char*, int, int) noexcept;
+    static int on_request(void* user, char* peer_ip, char* local_ip, int peer_port, int local_port) noexcept;
     static int on_resolver_start(void*, void*, void* user) noexcept;
 
     ReplyHead head_;
     std::string body_;
     std::optional<Failure> failure_;
     bool peer_is_ip_literal_;
+    int requests_sent_ = 0;
     // The stall watch: from the moment the request goes out on its connection, made or
-    // reused, no byte moving for stall_ ends the hop.
+    // reused, no byte moving on that connection for stall_ ends the hop.
     std::chrono::seconds stall_;
+    std::vector<curl_socket_t>& sockets_;
+    curl_socket_t socket_ = CURL_SOCKET_BAD;  // the request's connection, once known
     bool watching_ = false;
-    curl_off_t moved_ = 0;
+    std::uint64_t moved_ = 0;
     std::uint64_t head_bytes_ = 0;
     Clock::time_point last_move_{};
 };

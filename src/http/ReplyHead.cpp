@@ -1,5 +1,6 @@
 #include "http/ReplyHead.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace qiv::http {
@@ -82,6 +83,7 @@ void ReplyHead::forget_fields() noexcept {
     last_field_ = Kept::None;
     any_field_ = false;
     content_length_.reset();
+    chunked_ = false;
     location_.reset();
     content_type_.reset();
 }
@@ -117,6 +119,7 @@ bool ReplyHead::start_head(std::string_view status_line) {
     forget_fields();  // an interim head's fields are not the final head's
     at_head_start_ = false;
     status_ = parse_status(status_line);
+    http10_ = status_line.substr(0, 8) == "HTTP/1.0";
     if (status_ == 0) return fail(HttpErrorCode::ReplyHead, "malformed status line");
     return true;
 }
@@ -145,6 +148,24 @@ bool ReplyHead::content_length(std::string_view value) {
     return true;
 }
 
+bool ReplyHead::transfer_encoding(std::string_view value) {
+    // The request offered no transfer coding, so only chunked framing may come back, once; the
+    // content is never inflated. An HTTP/1.0 reply cannot be framed this way at all.
+    if (http10_) return fail(HttpErrorCode::ReplyHead, "transfer-encoding in an HTTP/1.0 reply");
+    std::size_t pos = 0;
+    while (pos <= value.size()) {
+        const std::size_t comma = std::min(value.find(',', pos), value.size());
+        const std::string_view item = trim_ows(value.substr(pos, comma - pos));
+        pos = comma + 1;
+        if (item.empty()) continue;  // empty list elements do not count
+        if (!name_is(item, "chunked") || chunked_) {
+            return fail(HttpErrorCode::ReplyHead, "a transfer coding other than chunked");
+        }
+        chunked_ = true;
+    }
+    return true;
+}
+
 bool ReplyHead::field(std::string_view line) {
     ++fields_;
     any_field_ = true;
@@ -158,7 +179,11 @@ bool ReplyHead::field(std::string_view line) {
     const std::string_view raw_value = line.substr(colon + 1);
     if (!is_field_text(raw_value)) return fail(HttpErrorCode::ReplyHead, "malformed header field value");
     const std::string_view value = trim_ows(raw_value);
-    if (name_is(name, "content-length")) return content_length(value);
+    const bool length = name_is(name, "content-length");
+    if (length || name_is(name, "transfer-encoding")) {
+        last_field_ = Kept::Framing;
+        return length ? content_length(value) : transfer_encoding(value);
+    }
     if (name_is(name, "location") && !location_) {
         location_ = std::string(value);
         last_field_ = Kept::Location;
@@ -177,6 +202,8 @@ bool ReplyHead::continuation(std::string_view line) {
                                        : last_field_ == Kept::ContentType ? &content_type_
                                                                           : nullptr;
     const std::string_view more = trim_ows(line);
+    // The framing fields are read as their first line; a folded rest would go unread.
+    if (last_field_ == Kept::Framing && !more.empty()) return fail(HttpErrorCode::ReplyHead, "folded framing field");
     if (kept && !more.empty()) {
         if (!(*kept)->empty()) **kept += ' ';
         **kept += more;

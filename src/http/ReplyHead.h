@@ -25,21 +25,22 @@ public:
 
     // A new connection is being made: when tunnelling, the proxy's answer comes next.
     void connection_opened() noexcept;
-    // The request goes out on a connection made or reused: the origin's reply comes next, and
-    // whatever an earlier attempt of the same request left is forgotten.
+    // The request goes out on a connection made or reused: the origin's reply comes next.
     void request_started() noexcept;
 
     // One line with its line end. false stops the transfer; error() then says why.
     // Throws std::bad_alloc only.
     bool feed(std::string_view line);
 
+    // The final head has reached its empty line; a head cut off by the connection is no reply.
+    bool complete() const noexcept { return final_done_; }
     long status() const noexcept { return status_; }
     const std::optional<std::string>& location() const noexcept { return location_; }
     const std::optional<std::string>& content_type() const noexcept { return content_type_; }
     const std::optional<HttpError>& error() const noexcept { return error_; }
 
 private:
-    enum class Kept { None, Location, ContentType };
+    enum class Kept { None, Location, ContentType, Framing };
 
     bool fail(HttpErrorCode code, std::string detail);
     void forget_fields() noexcept;
@@ -48,6 +49,7 @@ private:
     bool field(std::string_view line);
     bool continuation(std::string_view line);
     bool content_length(std::string_view value);
+    bool transfer_encoding(std::string_view value);
 
     bool tunnels_;
     bool in_tunnel_reply_;
@@ -56,6 +58,8 @@ private:
     std::size_t head_bytes_ = 0;
     std::size_t fields_ = 0;
     long status_ = 0;
+    bool http10_ = false;
+    bool chunked_ = false;
     Kept last_field_ = Kept::None;  // the field a folded line continues
     bool any_field_ = false;
     std::optional<std::uint64_t> content_length_;

@@ -113,7 +113,14 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadCase{"empty_name", {kOk, ": v\r\n"}},
                       HeadCase{"nul_in_value", {kOk, std::string("x-a: a\0b\r\n", 10)}},
                       HeadCase{"delete_in_value", {kOk, "x-a: a\x7f\r\n"}},
-                      HeadCase{"fold_without_field", {kOk, " folded\r\n"}}),
+                      HeadCase{"fold_without_field", {kOk, " folded\r\n"}},
+                      HeadCase{"coding_gzip", {kOk, "transfer-encoding: gzip\r\n"}},
+                      HeadCase{"coding_gzip_then_chunked", {kOk, "Transfer-Encoding: gzip, chunked\r\n"}},
+                      HeadCase{"coding_in_second_field", {kOk, "transfer-encoding: chunked\r\n", "transfer-encoding: br\r\n"}},
+                      HeadCase{"chunked_twice", {kOk, "transfer-encoding: chunked, chunked\r\n"}},
+                      HeadCase{"chunked_with_parameter", {kOk, "transfer-encoding: chunked;q=1\r\n"}},
+                      HeadCase{"coding_folded_on", {kOk, "transfer-encoding: chunked\r\n", " gzip\r\n"}},
+                      HeadCase{"chunked_in_http10", {"HTTP/1.0 200 OK\r\n", "transfer-encoding: chunked\r\n"}}),
     [](const ::testing::TestParamInfo<HeadCase>& param_info) { return std::string(param_info.param.name); });
 
 TEST(ReplyHead, WellFormedHeadsPass) {
@@ -124,10 +131,25 @@ TEST(ReplyHead, WellFormedHeadsPass) {
              {kOk, "content-length: 2 , 2\r\n", "\r\n"},
              {kOk, "x-a: 1\r\n", "  more\r\n", "\r\n"},
              {kOk, "x-a: caf\xc3\xa9\t\xff\r\n", "\r\n"},
-             {"HTTP/1.1 200 OK\n", "x-a: 1\n", "\n"}}) {
+             {"HTTP/1.1 200 OK\n", "x-a: 1\n", "\n"},
+             {kOk, "Transfer-Encoding: , Chunked\r\n", "\r\n"},
+             {kOk, "content-length: 2\r\n", " \r\n", "\r\n"}}) {
         ReplyHead head(false);
         EXPECT_TRUE(feed_all(head, lines)) << lines[0] << lines[1];
         EXPECT_EQ(head.status(), 200);
+        EXPECT_TRUE(head.complete());
+    }
+}
+
+TEST(ReplyHead, HeadWithoutItsEmptyLineIsNotComplete) {
+    for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
+             {kOk},
+             {kOk, "content-length: 2\r\n"},
+             {"HTTP/1.1 100 Continue\r\n", "\r\n"},
+             {"HTTP/1.1 307 Temporary Redirect\r\n", "location: /next\r\n"}}) {
+        ReplyHead head(false);
+        EXPECT_TRUE(feed_all(head, lines));
+        EXPECT_FALSE(head.complete()) << lines[0];
     }
 }
 
@@ -146,7 +168,7 @@ TEST(ReplyHead, TunnelReplyOnlyOnANewConnection) {
     EXPECT_TRUE(feed_all(reused, {"HTTP/1.1 200 OK\r\n", "content-type: text/plain; charset=latin1\r\n", "\r\n"}));
     EXPECT_EQ(reused.content_type(), "text/plain; charset=latin1");
 
-    // A reused connection found dead, then a new tunnel: the retry reads the proxy's answer first.
+    // A new tunnel after a request started: the proxy's answer comes first again.
     ReplyHead retried(true);
     retried.request_started();
     retried.connection_opened();

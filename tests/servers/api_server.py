@@ -9,7 +9,8 @@ is {"status": 200, "reason": "OK", "headers": [[name, value], ...], "body": text
 "body_hex": hex, "delay": seconds before answering, "hang": true (never answer)}. A
 content-length field is added unless the reply's headers name one. {"raw_hex": hex} instead
 sends those bytes as they are, head and all, then closes the connection: for heads that the
-other keys cannot spell.
+other keys cannot spell ("" closes without answering); with "drip": [count, seconds], its first
+count bytes go out one at a time, seconds apart.
 
 --no-handshake accepts connections and never starts TLS on them; --plain serves plain HTTP.
 
@@ -141,7 +142,12 @@ class Server:
                 if reply.get("delay"):
                     time.sleep(float(reply["delay"]))
                 if "raw_hex" in reply:
-                    conn.sendall(bytes.fromhex(reply["raw_hex"]))
+                    raw = bytes.fromhex(reply["raw_hex"])
+                    count, seconds = reply.get("drip", (0, 0))
+                    for i in range(min(count, len(raw))):
+                        conn.sendall(raw[i:i + 1])
+                        time.sleep(seconds)
+                    conn.sendall(raw[count:])
                     return
                 conn.sendall(reply_bytes(reply))
         except (ssl.SSLError, OSError):

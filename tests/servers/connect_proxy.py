@@ -1,8 +1,8 @@
 """A CONNECT proxy for the tests: opens tunnels, logs the CONNECT head it received.
 
 Run as a script. --log receives one JSON line per CONNECT: the target and the head, raw.
---auth user:password requires those Basic credentials (407 otherwise). --reply chooses the
-answer: "ok" (200 and a tunnel), "http10" (an HTTP/1.0 200), "407", "bad" (a 502), "garbage"
+--auth user:password requires those Basic credentials (407 otherwise). --cert and --key make
+it an https proxy. --reply chooses the answer: "ok" (200 and a tunnel), "http10" (an HTTP/1.0 200), "407", "bad" (a 502), "garbage"
 (not an HTTP reply), "close" (the connection closes before any reply).
 """
 
@@ -12,25 +12,30 @@ import argparse
 import base64
 import json
 import os
+import select
 import signal
 import socket
+import ssl
 import sys
 import threading
 
 
-def pump(src: socket.socket, dst: socket.socket) -> None:
+def relay(client: socket.socket, upstream: socket.socket) -> None:
+    """Copies bytes both ways on one thread: a TLS socket must not be read and written from two."""
     try:
         while True:
-            data = src.recv(65536)
-            if not data:
-                break
-            dst.sendall(data)
+            pending = getattr(client, "pending", lambda: 0)()
+            for src in [client] if pending else select.select([client, upstream], [], [])[0]:
+                data = src.recv(65536)
+                if not data:
+                    return
+                (upstream if src is client else client).sendall(data)
     except OSError:
         pass
     finally:
-        for s in (src, dst):
+        for s in (client, upstream):
             try:
-                s.shutdown(socket.SHUT_RDWR)
+                s.close()
             except OSError:
                 pass
 
@@ -39,6 +44,10 @@ class Proxy:
     def __init__(self, args: argparse.Namespace) -> None:
         self.args = args
         self.lock = threading.Lock()
+        self.context = None
+        if args.cert:
+            self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.context.load_cert_chain(args.cert, args.key)
 
     def log(self, entry: dict) -> None:
         if self.args.log:
@@ -47,6 +56,12 @@ class Proxy:
 
     def handle(self, conn: socket.socket) -> None:
         conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if self.context:
+            try:
+                conn = self.context.wrap_socket(conn, server_side=True)
+            except OSError:
+                conn.close()
+                return
         data = b""
         while b"\r\n\r\n" not in data:
             chunk = conn.recv(65536)
@@ -97,8 +112,7 @@ class Proxy:
         conn.sendall(status)
         if rest:
             upstream.sendall(rest)
-        threading.Thread(target=pump, args=(upstream, conn), daemon=True).start()
-        pump(conn, upstream)
+        relay(conn, upstream)
 
 
 def main(argv: list[str] | None = None) -> int:
@@ -108,6 +122,8 @@ def main(argv: list[str] | None = None) -> int:
     parser.add_argument("--auth", help="user:password that the proxy requires")
     parser.add_argument("--reply", default="ok", choices=["ok", "http10", "407", "bad", "garbage", "close"])
     parser.add_argument("--upstream-host", help="connect tunnels here whatever host CONNECT names")
+    parser.add_argument("--cert", help="PEM file: certificate chain of an https proxy")
+    parser.add_argument("--key", help="PEM file: private key of an https proxy")
     args = parser.parse_args(argv)
     proxy = Proxy(args)
     sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
