@@ -422,11 +422,16 @@ class TestFailures:
         servers.api({"default": reply(200, "late", delay=ss.STALL_TIMEOUT_S * 0.6)})
         assert ss.run_call().reply == b"late"
 
-    def test_head_arriving_a_byte_at_a_time_is_no_stall(self, servers):
+    @pytest.mark.parametrize("reused, through_proxy", [(False, False), (True, False), (True, True)],
+                             ids=["new-connection", "reused-connection", "reused-tunnel"])
+    def test_head_arriving_a_byte_at_a_time_is_no_stall(self, servers, reused, through_proxy):
         # The status line takes about twice the stall limit, but a byte moves every quarter second.
         dripped = dict(raw_reply(), drip=[17, ss.STALL_TIMEOUT_S / 8])
-        servers.api({"default": dripped})
-        assert ss.run_call().reply == b"ok"
+        routes = {"/v1/set_server/": redirect(307, "/drip") if reused else dripped, "/drip": dripped}
+        api = servers.api({"routes": routes})
+        env = {"HTTPS_PROXY": f"127.0.0.1:{servers.proxy().port}"} if through_proxy else {}
+        assert ss.run_call(env).reply == b"ok"
+        assert len([e for e in api.entries() if e.get("event") == "connection"]) == 1
 
     def test_request_is_not_sent_again_when_the_connection_dies(self, servers):
         # The second request goes out on the first one's connection, which the server closes
