@@ -1,5 +1,5 @@
 // Reply heads line by line, as the HTTP library hands them over: the limits hold and a stopped
-// transfer always says why.
+// transfer always says why, and only a final head is complete.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -29,5 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!go_on) break;
         pos = end;
     }
+    // A complete head is a final one.
+    check(!head.complete() || head.status() >= 200);
     return 0;
 }
