@@ -508,6 +508,7 @@ WORKER_PANICS = [
     ("99999999999999999999999",
      '"TOKIO_WORKER_THREADS" must be usize, error: number too large to fit in target type, value: 99999999999999999999999'),
     (b"4\xff", '"TOKIO_WORKER_THREADS" must be valid unicode, error: "4\\xFF"'),
+    (b"\xc2\xa0\xcc\x81\xff", '"TOKIO_WORKER_THREADS" must be valid unicode, error: "\\u{a0}\\u{301}\\xFF"'),
 ]
 
 

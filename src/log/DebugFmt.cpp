@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "log/generated/escape_ranges.h"
+#include "text/Utf8Decoder.h"
 
 namespace qiv {
 
@@ -16,7 +17,8 @@ bool needs_escape(uint32_t cp) {
     return it != std::begin(table) && cp <= (it - 1)->last;
 }
 
-// The text is well-formed UTF-8 (every text of the system is), so the decoding needs no checks.
+// The text is well-formed UTF-8 (every text of the system is, and append_quoted_bytes passes
+// only well-formed runs), so the decoding needs no checks.
 uint32_t next_code_point(std::string_view s, size_t& i) {
     auto b = static_cast<unsigned char>(s[i]);
     int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
@@ -28,10 +30,8 @@ uint32_t next_code_point(std::string_view s, size_t& i) {
     return cp;
 }
 
-}  // namespace
-
-void append_quoted(std::string& out, std::string_view text) {
-    out += '"';
+// The characters of a well-formed text, escaped, without the quotes.
+void append_escaped(std::string& out, std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         // Printable ASCII other than the quote and the backslash goes out as is, in runs.
@@ -57,6 +57,34 @@ void append_quoted(std::string& out, std::string_view text) {
             out += buf;
         } else {
             out.append(text.substr(start, i - start));
+        }
+    }
+}
+
+}  // namespace
+
+void append_quoted(std::string& out, std::string_view text) {
+    out += '"';
+    append_escaped(out, text);
+    out += '"';
+}
+
+void append_quoted_bytes(std::string& out, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const size_t n = bytes.size();
+    out += '"';
+    size_t i = 0;
+    while (i < n) {
+        const size_t run = text::Utf8Decoder::valid_prefix(s + i, n - i, n - i);
+        append_escaped(out, bytes.substr(i, run));
+        i += run;
+        if (i == n) break;
+        // The ill-formed sequence as the decoder bounds it: a byte that broke it starts the next run.
+        for (const size_t end = i + text::Utf8Decoder::error_length(s + i, n - i); i < end; ++i) {
+            out += "\\x";
+            out += kHex[s[i] >> 4];
+            out += kHex[s[i] & 0xF];
         }
     }
     out += '"';

@@ -10,6 +10,10 @@ namespace qiv {
 // Appends the text between double quotes, escaping as the debug form does.
 void append_quoted(std::string& out, std::string_view text);
 
+// The same for bytes that may not be UTF-8: well-formed runs as append_quoted writes them,
+// each byte of an ill-formed sequence as \xHH.
+void append_quoted_bytes(std::string& out, std::string_view bytes);
+
 // Builds "Name { field: value, field: value }".
 class DebugRecord {
 public:

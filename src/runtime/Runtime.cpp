@@ -46,24 +46,17 @@ void set_thread_name(const char* name) noexcept {
 }  // namespace
 
 Runtime::Runtime(std::size_t workers, std::size_t max_blocking, SpawnGate gate)
-    : gate_(std::move(gate)),
-      max_blocking_(max_blocking),
-      wanted_workers_(workers) {
-    if (wanted_workers_ > 0) {
-        try {
-            start_thread(workers_pool_);
-        } catch (const SpawnError& err) {
-            panic_spawn(err);
-        }
-    }
-}
-
-void Runtime::start_remaining_workers() {
+    : gate_(std::move(gate)), max_blocking_(max_blocking) {
+    // A constructor that throws runs no destructor, so the workers already started, which
+    // refer to this runtime, are joined here; none has a job to wait for yet.
     try {
-        while (workers_pool_.threads.size() < wanted_workers_) start_thread(workers_pool_);
+        for (std::size_t i = 0; i < workers; ++i) start_thread(workers_pool_);
     } catch (const SpawnError& err) {
-        shutdown();  // waits for a job already running
+        shutdown();
         panic_spawn(err);
+    } catch (...) {
+        shutdown();
+        throw;
     }
 }
 
@@ -72,7 +65,7 @@ Runtime::~Runtime() { shutdown(); }
 void Runtime::panic_spawn(const SpawnError& err) { qiv::panic(err.what()); }
 
 void Runtime::start_thread(Pool& pool) {
-    // Called with pool.mutex held for the blocking pool, or by the calling thread for workers.
+    // Called with pool.mutex held for the blocking pool, or by the constructor for workers.
     int err = gate_ ? gate_() : 0;
     if (err == 0) {
         auto start = std::make_unique<ThreadStart>(ThreadStart{this, [this, &pool] {

@@ -31,9 +31,8 @@ public:
     static constexpr std::size_t kMaxBlockingThreads = 512;
     static constexpr const char* kThreadName = "tokio-runtime-worker";
 
-    // Starts the first worker on the calling thread; the others start on the same thread at the
-    // first block_on, once the job is queued, so their start overlaps the job instead of
-    // delaying it. A worker that cannot start is a panic, raised after the others are joined.
+    // Starts every worker on the calling thread, so no job runs on a runtime that is missing
+    // one. A worker that cannot start is a panic, raised after the started ones are joined.
     explicit Runtime(std::size_t workers, std::size_t max_blocking = kMaxBlockingThreads,
                      SpawnGate gate = {});
     ~Runtime();
@@ -68,7 +67,6 @@ private:
     };
 
     void start_thread(Pool& pool);
-    void start_remaining_workers();
     void worker_loop(Pool& pool);
     void submit_worker(Task task);
     void submit_blocking(Task task);
@@ -77,7 +75,6 @@ private:
 
     SpawnGate gate_;
     std::size_t max_blocking_;
-    std::size_t wanted_workers_;
     Pool workers_pool_;
     Pool blocking_pool_;
 };
@@ -108,7 +105,6 @@ std::invoke_result_t<F&> Runtime::block_on(F job) {
         // Released on the worker while the caller wakes, not on the caller once it woke.
         state->job.reset();
     });
-    start_remaining_workers();
     try {
         return done.get();
     } catch (const SpawnError& err) {

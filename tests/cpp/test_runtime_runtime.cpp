@@ -81,6 +81,27 @@ TEST(Runtime, AWorkerThatCannotStartIsAPanicAfterTheOthersAreJoined) {
     EXPECT_EQ(thread_count(), before);
 }
 
+// The refused start is the second or the last of four workers.
+class RuntimeWorkerRefused : public ::testing::TestWithParam<int> {};
+
+TEST_P(RuntimeWorkerRefused, PanicsInTheConstructorSoNoJobRuns) {
+    const std::size_t before = thread_count();
+    bool constructed = false;
+    bool ran = false;
+    try {
+        Runtime rt(4, Runtime::kMaxBlockingThreads, refusing_after(GetParam()));
+        constructed = true;
+        rt.block_on([&ran] { ran = true; });
+    } catch (const qiv::Panic& p) {
+        EXPECT_EQ(p.message(), "OS can't spawn worker thread: Resource temporarily unavailable (os error 11)");
+    }
+    EXPECT_FALSE(constructed);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(thread_count(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(SecondOrLast, RuntimeWorkerRefused, ::testing::Values(1, 3));
+
 TEST(Runtime, AFirstWorkerThatCannotStartIsAPanic) {
     const std::size_t before = thread_count();
     EXPECT_THROW(Runtime(2, Runtime::kMaxBlockingThreads, refusing_after(0)), qiv::Panic);

@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"99999999999999999999999x", 8, 0,
              "\"TOKIO_WORKER_THREADS\" must be usize, error: invalid digit found in string, value: 99999999999999999999999x"},
         Case{"a\xff\"b\n", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"a\\xFF\\\"b\\n\""},
-        Case{"\xc3\xa9\xe2\x82", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\xc3\xa9\\xE2\\x82\""}));
+        Case{"\xc3\xa9\xe2\x82", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\xc3\xa9\\xE2\\x82\""},
+        Case{"\xc2\xa0\xcc\x81\xff", 8, 0,
+             "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\\u{a0}\\u{301}\\xFF\""}));
 
 }  // namespace
