@@ -1,5 +1,7 @@
 #include "http/HttpError.h"
 
+#include "log/DebugFmt.h"
+
 namespace qiv::http {
 
 HttpError HttpError::from_curl(CURLcode rc, const char* error_buffer) {
@@ -100,8 +102,13 @@ const char* http_error_code_name(HttpErrorCode code) noexcept {
 std::string HttpError::display() const { return detail_; }
 
 std::string HttpError::debug() const {
-    return std::string("HttpError { code: ") + http_error_code_name(code_) + ", detail: \"" + detail_ +
-           "\" }";
+    std::string out;
+    DebugRecord record(out, "HttpError");
+    record.raw("code") += http_error_code_name(code_);
+    // The detail may carry the HTTP library's text, which need not be UTF-8.
+    append_quoted_bytes(record.raw("detail"), detail_);
+    record.finish();
+    return out;
 }
 
 }  // namespace qiv::http
