@@ -52,7 +52,13 @@ INSTANTIATE_TEST_SUITE_P(
              "\"TOKIO_WORKER_THREADS\" must be usize, error: invalid digit found in string, value: 99999999999999999999999x"},
         Case{"a\xff\"b\n", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"a\\xFF\\\"b\\n\""},
         Case{"\xc3\xa9\xe2\x82", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\xc3\xa9\\xE2\\x82\""},
-        Case{"\xc2\xa0\xcc\x81\xff", 8, 0,
-             "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\\u{a0}\\u{301}\\xFF\""}));
+        Case{"\xc2\xa0\xcc\x81\xe2\x80\x8b\xff", 8, 0,
+             "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\\u{a0}\\u{301}\\u{200b}\\xFF\""},
+        // The byte that breaks a sequence is read again; surrogates, overlongs and values past
+        // U+10FFFF are ill-formed byte by byte.
+        Case{"\xe2" "A", 8, 0, "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: \"\\xE2A\""},
+        Case{"\xed\xa0\x80\xc0\x80\xf4\x90\x80\x80", 8, 0,
+             "\"TOKIO_WORKER_THREADS\" must be valid unicode, error: "
+             "\"\\xED\\xA0\\x80\\xC0\\x80\\xF4\\x90\\x80\\x80\""}));
 
 }  // namespace
