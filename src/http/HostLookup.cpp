@@ -1,11 +1,12 @@
 #include "http/HostLookup.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <memory>
+
+#include "http/IpAddress.h"
 
 namespace qiv::http {
 
@@ -32,10 +33,8 @@ Result<std::vector<std::string>, HttpError> lookup_host(const std::string& host)
     std::vector<std::string> addresses;
     for (const addrinfo* ai = list.get(); ai; ai = ai->ai_next) {
         char text[INET6_ADDRSTRLEN] = {};
-        const void* raw = nullptr;
-        if (ai->ai_family == AF_INET) raw = &reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr;
-        else if (ai->ai_family == AF_INET6) raw = &reinterpret_cast<const sockaddr_in6*>(ai->ai_addr)->sin6_addr;
-        if (!raw || !::inet_ntop(ai->ai_family, raw, text, sizeof text)) continue;
+        int port = 0;
+        if (!format_ip_address(ai->ai_addr, text, port)) continue;
         if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
     }
     if (addresses.empty()) return HttpError(HttpErrorCode::Resolve, "no usable address for host " + host);

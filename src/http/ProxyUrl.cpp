@@ -21,7 +21,7 @@ bool starts_with_scheme(std::string_view s) {
 }
 
 std::optional<ProxyUrl> from_url(const Url& url) {
-    if ((url.scheme() != "http" && url.scheme() != "https") || url.host().empty()) return std::nullopt;
+    if (!url.is_http() || url.host().empty()) return std::nullopt;
     ProxyUrl proxy;
     proxy.scheme = url.scheme();
     proxy.host = url.host();

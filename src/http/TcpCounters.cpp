@@ -1,11 +1,12 @@
 #include "http/TcpCounters.h"
 
-#include <arpa/inet.h>
 #include <linux/tcp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cstring>
+
+#include "http/IpAddress.h"
 
 namespace qiv::http {
 
@@ -19,20 +20,8 @@ bool address_is(curl_socket_t socket, AddressOf which, const char* ip, int port)
     socklen_t length = sizeof address;
     if (which(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
     char text[INET6_ADDRSTRLEN] = {};
-    const void* raw = nullptr;
     int found_port = 0;
-    if (address.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-        raw = &v4->sin_addr;
-        found_port = ntohs(v4->sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-        raw = &v6->sin6_addr;
-        found_port = ntohs(v6->sin6_port);
-    } else {
-        return false;
-    }
-    return found_port == port && inet_ntop(address.ss_family, raw, text, sizeof text) &&
+    return format_ip_address(reinterpret_cast<const sockaddr*>(&address), text, found_port) && found_port == port &&
            std::strcmp(text, ip) == 0;
 }
 
