@@ -19,7 +19,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build"
 
 module=$(ls "$build"/qiv_framework*.so)
-ldd "$module" | grep -q libasan || { echo "sanitize: $module is not linked with the sanitizer runtime" >&2; exit 1; }
+# ldd's whole list is read before testing it: a reader that stops at its first match can end ldd
+# with SIGPIPE, which pipefail would turn into a false "not linked".
+linked=$(ldd "$module")
+[[ "$linked" == *libasan* ]] || { echo "sanitize: $module is not linked with the sanitizer runtime" >&2; exit 1; }
 site="$build/site"
 rm -rf "$site" && mkdir -p "$site" && cp "$module" "$site/"
 
