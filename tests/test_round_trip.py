@@ -96,6 +96,16 @@ class TestArguments:
             fn([1.0])
         assert info.value.__cause__ is None
 
+    def test_wrapped_error_keeps_its_cause(self, fn):
+        class Index:
+            def __index__(self):
+                raise TypeError("inner") from ValueError("root")
+
+        with pytest.raises(TypeError) as info:
+            fn([Index()])
+        assert str(info.value) == "argument 'dataEApiConfig': inner"
+        assert repr(info.value.__cause__) == "ValueError('root')"
+
     @pytest.mark.parametrize("items", [[1, 256], [-1], [2**63 - 1]])
     def test_out_of_range_item(self, fn, items):
         with pytest.raises(OverflowError) as info:
