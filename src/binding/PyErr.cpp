@@ -50,6 +50,7 @@ void PyErr::restore() && {
 
 Ref PyErr::normalized_value() {
     if (lazy_) {
+        // CPython makes it, as when it raises it; a failure to make it is left in its place.
         std::move(*this).restore();
         *this = fetch();
     }
