@@ -47,13 +47,13 @@ def test_arguments_outlive_caller_code_that_drops_them():
                 for holder in gc.get_referrers(self):
                     if isinstance(holder, dict):
                         holder.clear()  # the call's keyword dict: it alone holds the texts
-                self.churn = ["%0120d" % i for i in range(500)]  # takes the freed memory, were it freed
+                self.churn = ["%0600d" % i for i in range(200)]  # takes the freed memory, were it freed
                 return True
         Flag.__name__ = "numpy.bool_"
 
-        for i in range(20):
-            made = EApiConfigRust(**{"isLocal": Flag(), "name": "n%d" % i * 60, "url_logo": "u%d" % i * 60})
-            assert (made.isLocal, made.name, made.url_logo) == (True, "n%d" % i * 60, "u%d" % i * 60)
+        for i in range(20):  # texts past the interpreter's small-object pools, so that malloc's checks see them
+            made = EApiConfigRust(**{"isLocal": Flag(), "name": "n%02d" % i * 200, "url_logo": "u%02d" % i * 200})
+            assert (made.isLocal, made.name, made.url_logo) == (True, "n%02d" % i * 200, "u%02d" % i * 200)
     """)
 
 
