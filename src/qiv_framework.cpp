@@ -26,9 +26,9 @@ constexpr const char* kRoundTripParams[] = {"dataEApiConfig"};
 
 PyResult<PyObject*> round_trip(const char* function, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     const py::ArgSpec spec{function, nullptr, kRoundTripParams, 1, 1};
-    PyObject* data;
+    Ref data;
     if (auto r = py::collect_fastcall(spec, args, nargs, kwnames, &data); !r) return std::move(r).error();
-    auto bytes = py::extract_byte_vector(data);
+    auto bytes = py::extract_byte_vector(data.get());
     if (!bytes) return py::wrap_argument_error(std::move(bytes).error(), "dataEApiConfig");
     auto out = test_binary(std::move(bytes).value());
     if (!out) return PyErr(PyExc_Exception, "Request failed");

@@ -91,10 +91,15 @@ class TestArguments:
         assert type(info.value) is TypeError
         assert str(info.value) == message.format(fn.__name__)
 
-    def test_non_integer_item_is_wrapped(self, fn):
+    class CausedIndex:
+        def __index__(self):
+            raise TypeError("inner") from ValueError("root")
+
+    @pytest.mark.parametrize("item, cause", [(1.0, "None"), (CausedIndex(), "ValueError('root')")])
+    def test_non_integer_item_is_wrapped(self, fn, item, cause):
         with pytest.raises(TypeError, match=r"^argument 'dataEApiConfig': ") as info:
-            fn([1.0])
-        assert info.value.__cause__ is None
+            fn([item])
+        assert repr(info.value.__cause__) == cause
 
     @pytest.mark.parametrize("items", [[1, 256], [-1], [2**63 - 1]])
     def test_out_of_range_item(self, fn, items):

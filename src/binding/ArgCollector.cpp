@@ -26,7 +26,7 @@ PyErr too_many_positional(const ArgSpec& spec, Py_ssize_t given) {
 }
 
 // Matches a keyword to a parameter by its UTF-8 text; a name without one matches nothing.
-PyResult<Unit> place_keyword(const ArgSpec& spec, PyObject* name, PyObject* value, PyObject** slots) {
+PyResult<Unit> place_keyword(const ArgSpec& spec, PyObject* name, PyObject* value, Ref* slots) {
     Py_ssize_t len = 0;
     const char* text = PyUnicode_Check(name) ? PyUnicode_AsUTF8AndSize(name, &len) : nullptr;
     if (!text) PyErr_Clear();
@@ -36,19 +36,21 @@ PyResult<Unit> place_keyword(const ArgSpec& spec, PyObject* name, PyObject* valu
                 return PyErr(PyExc_TypeError,
                              full_name(spec) + " got multiple values for argument '" + spec.params[i] + "'");
             }
-            slots[i] = value;
+            slots[i] = Ref::borrow(value);
             return Unit{};
         }
     }
+    // str() of the name may run caller code that drops every other reference to it.
+    Ref held = Ref::borrow(name);
+    Ref shown = str_or_unprintable(held.get());
+    if (!shown) return PyErr::fetch();
     std::string head = full_name(spec) + " got an unexpected keyword argument '";
-    Ref message = Ref::steal(PyUnicode_FromFormat("%s%S'", head.c_str(), name));
-    if (!message) api_call_failed();
-    return PyErr(PyExc_TypeError, std::move(message));
+    return PyErr(PyExc_TypeError, Ref::steal(PyUnicode_FromFormat("%s%U'", head.c_str(), shown.get())));
 }
 
-PyResult<Unit> check_missing(const ArgSpec& spec, PyObject** slots) {
+PyResult<Unit> check_missing(const ArgSpec& spec, const Ref* slots) {
     size_t missing = 0;
-    for (size_t i = 0; i < spec.required; ++i) missing += slots[i] == nullptr;
+    for (size_t i = 0; i < spec.required; ++i) missing += !slots[i];
     if (missing == 0) return Unit{};
     std::string m = full_name(spec) + " missing " + std::to_string(missing) + " required positional argument" +
                     (missing == 1 ? "" : "s") + ": ";
@@ -67,16 +69,16 @@ PyResult<Unit> check_missing(const ArgSpec& spec, PyObject** slots) {
     return PyErr(PyExc_TypeError, m);
 }
 
-PyResult<Unit> place_positional(const ArgSpec& spec, PyObject* const* values, Py_ssize_t n, PyObject** slots) {
+PyResult<Unit> place_positional(const ArgSpec& spec, PyObject* const* values, Py_ssize_t n, Ref* slots) {
     if (n > static_cast<Py_ssize_t>(spec.count)) return too_many_positional(spec, n);
-    for (size_t i = 0; i < spec.count; ++i) slots[i] = i < static_cast<size_t>(n) ? values[i] : nullptr;
+    for (size_t i = 0; i < spec.count; ++i) slots[i] = i < static_cast<size_t>(n) ? Ref::borrow(values[i]) : Ref();
     return Unit{};
 }
 
 }  // namespace
 
 PyResult<Unit> collect_fastcall(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames, PyObject** slots) {
+                                PyObject* kwnames, Ref* slots) {
     if (auto r = place_positional(spec, args, nargs, slots); !r) return r;
     Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
     for (Py_ssize_t i = 0; i < nkw; ++i) {
@@ -85,7 +87,7 @@ PyResult<Unit> collect_fastcall(const ArgSpec& spec, PyObject* const* args, Py_s
     return check_missing(spec, slots);
 }
 
-PyResult<Unit> collect_tuple_dict(const ArgSpec& spec, PyObject* args, PyObject* kwargs, PyObject** slots) {
+PyResult<Unit> collect_tuple_dict(const ArgSpec& spec, PyObject* args, PyObject* kwargs, Ref* slots) {
     if (auto r = place_positional(spec, reinterpret_cast<PyTupleObject*>(args)->ob_item, PyTuple_GET_SIZE(args), slots); !r) return r;
     if (kwargs) {
         Py_ssize_t pos = 0;

@@ -17,13 +17,14 @@ struct ArgSpec {
     size_t required;  // the first `required` have no default
 };
 
-// Fills slots[0..count) with borrowed references (nullptr where not given).
+// Fills slots[0..count) with strong references (empty where not given), which the caller keeps
+// until its body ends: caller code run by a conversion (a __bool__ emptying the keyword dict, say)
+// cannot free an argument still to be read.
 // Fast-call form: args holds the positional values, then the keyword values named by kwnames.
 PyResult<Unit> collect_fastcall(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames, PyObject** slots);
+                                PyObject* kwnames, Ref* slots);
 
 // Tuple-and-dict form, for the new slot.
-PyResult<Unit> collect_tuple_dict(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
-                                  PyObject** slots);
+PyResult<Unit> collect_tuple_dict(const ArgSpec& spec, PyObject* args, PyObject* kwargs, Ref* slots);
 
 }  // namespace qiv::py

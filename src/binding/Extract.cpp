@@ -20,10 +20,9 @@ PyResult<bool> extract_flag(PyObject* object) {
     if (!is_numpy_bool(type)) return downcast_error(object, "PyBool");
     inquiry truth = type->tp_as_number ? type->tp_as_number->nb_bool : nullptr;
     if (!truth) {
-        Ref message = Ref::steal(PyUnicode_FromFormat("object of type '%S' does not define a '__bool__' conversion",
-                                                      reinterpret_cast<PyObject*>(type)));
-        if (!message) api_call_failed();
-        return PyErr(PyExc_TypeError, std::move(message));
+        return PyErr(PyExc_TypeError,
+                     Ref::steal(PyUnicode_FromFormat("object of type '%S' does not define a '__bool__' conversion",
+                                                     reinterpret_cast<PyObject*>(type))));
     }
     switch (truth(object)) {
     case 0:

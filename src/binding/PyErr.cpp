@@ -4,9 +4,17 @@
 
 namespace qiv::py {
 
-PyErr::PyErr(PyObject* type, std::string_view message) : type_(Ref::borrow(type)), lazy_(true) {
-    value_ = Ref::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
-    if (!value_) api_call_failed();
+PyErr::PyErr(PyObject* type, std::string_view message)
+    : PyErr(type, Ref::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())))) {}
+
+PyErr::PyErr(PyObject* type, Ref argument) {
+    if (!argument) {
+        *this = fetch();
+        return;
+    }
+    type_ = Ref::borrow(type);
+    value_ = std::move(argument);
+    lazy_ = true;
 }
 
 PyErr PyErr::from_exception(Ref exception) {
@@ -42,50 +50,62 @@ void PyErr::restore() && {
 
 Ref PyErr::normalized_value() {
     if (lazy_) {
-        Ref exc = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
-        if (!exc) api_call_failed();
-        value_ = std::move(exc);
-        lazy_ = false;
-    } else {
-        PyObject *t = type_.release(), *v = value_.release(), *tb = traceback_.release();
-        PyErr_NormalizeException(&t, &v, &tb);
-        if (tb && v) PyException_SetTraceback(v, tb);
-        type_ = Ref::steal(t);
-        value_ = Ref::steal(v);
-        traceback_ = Ref::steal(tb);
+        // CPython makes it, as when it raises it; a failure to make it is left in its place.
+        std::move(*this).restore();
+        *this = fetch();
     }
+    PyObject *t = type_.release(), *v = value_.release(), *tb = traceback_.release();
+    PyErr_NormalizeException(&t, &v, &tb);
+    if (tb && v) PyException_SetTraceback(v, tb);
+    type_ = Ref::steal(t);
+    value_ = Ref::steal(v);
+    traceback_ = Ref::steal(tb);
     return value_;
 }
+
+Ref PyErr::lazy_message() const { return lazy_ && PyUnicode_CheckExact(value_.get()) ? value_ : Ref(); }
 
 PyErr downcast_error(PyObject* object, const char* target) {
     Ref qualname = Ref::steal(PyType_GetQualName(Py_TYPE(object)));
     if (!qualname || !PyUnicode_Check(qualname.get())) {
         PyErr_Clear();
         qualname = Ref::steal(PyUnicode_FromString("<failed to extract type name>"));
-        if (!qualname) api_call_failed();
+        if (!qualname) return PyErr::fetch();
     }
-    Ref message = Ref::steal(PyUnicode_FromFormat("'%U' object cannot be converted to '%s'", qualname.get(), target));
-    if (!message) api_call_failed();
-    return PyErr(PyExc_TypeError, std::move(message));
+    return PyErr(PyExc_TypeError,
+                 Ref::steal(PyUnicode_FromFormat("'%U' object cannot be converted to '%s'", qualname.get(), target)));
 }
 
 PyErr wrap_argument_error(PyErr error, const char* parameter) {
     if (error.type() != PyExc_TypeError) return error;
-    Ref value = error.normalized_value();
-    Ref text = Ref::steal(PyObject_Str(value.get()));
+    // An error still to be made is not made for its text: str() of it is its message, its cause none.
+    Ref text = error.lazy_message();
+    Ref cause;
     if (!text) {
-        PyErr_WriteUnraisable(nullptr);
-        Ref name = Ref::steal(PyType_GetName(Py_TYPE(value.get())));
-        text = Ref::steal(name ? PyUnicode_FromFormat("<unprintable %U object>", name.get())
-                               : (PyErr_Clear(), PyUnicode_FromString("<unprintable object>")));
-        if (!text) api_call_failed();
+        Ref value = error.normalized_value();
+        if (error.type() != PyExc_TypeError) return error;  // making it failed: that failure instead
+        cause = Ref::steal(PyException_GetCause(value.get()));
+        text = str_or_unprintable(value.get());
+        if (!text) return PyErr::fetch();
     }
-    Ref message = Ref::steal(PyUnicode_FromFormat("argument '%s': %U", parameter, text.get()));
-    if (!message) api_call_failed();
-    Ref wrapped = Ref::steal(PyObject_CallOneArg(PyExc_TypeError, message.get()));
-    if (!wrapped) api_call_failed();
-    PyException_SetCause(wrapped.get(), PyException_GetCause(value.get()));
-    return PyErr::from_exception(std::move(wrapped));
+    PyErr wrapped(PyExc_TypeError, Ref::steal(PyUnicode_FromFormat("argument '%s': %U", parameter, text.get())));
+    if (cause) {
+        Ref value = wrapped.normalized_value();
+        if (wrapped.type() == PyExc_TypeError) PyException_SetCause(value.get(), cause.release());
+    }
+    return wrapped;
+}
+
+Ref str_or_unprintable(PyObject* object) {
+    Ref text = Ref::steal(PyObject_Str(object));
+    if (text) return text;
+    PyErr_WriteUnraisable(nullptr);
+    Ref name = Ref::steal(PyType_GetName(Py_TYPE(object)));
+    if (!name) {
+        PyErr_Clear();
+        return Ref::steal(PyUnicode_FromString("<unprintable object>"));
+    }
+    return Ref::steal(PyUnicode_FromFormat("<unprintable %U object>", name.get()));
 }
 
 void api_call_failed() {

@@ -13,9 +13,10 @@ namespace qiv::py {
 
 class PyErr {
 public:
-    // An exception still to be made: type(argument).
+    // An exception still to be made: type(argument). When the argument itself could not be made
+    // (an empty Ref, its failure pending), the error is that failure instead.
     PyErr(PyObject* type, std::string_view message);
-    PyErr(PyObject* type, Ref argument) : type_(Ref::borrow(type)), value_(std::move(argument)), lazy_(true) {}
+    PyErr(PyObject* type, Ref argument);
 
     // An exception object already made.
     static PyErr from_exception(Ref exception);
@@ -26,9 +27,13 @@ public:
     // Makes this the current Python exception.
     void restore() &&;
 
-    // The type and the normalised exception object.
+    // The type and the normalised exception object. Making the object is CPython's own error
+    // setting: when that fails, the failure takes this error's place.
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
+
+    // The str argument of an exception still to be made, which is its str(); else empty.
+    Ref lazy_message() const;
 
 private:
     PyErr() = default;
@@ -45,7 +50,12 @@ PyErr downcast_error(PyObject* object, const char* target);
 // A conversion error of exactly TypeError becomes "argument '<name>': <its text>"; others pass.
 PyErr wrap_argument_error(PyErr error, const char* parameter);
 
-// Prints the pending error and panics with "Python API call failed".
+// str() of an object for an error message. A failing str() is reported through the unraisable
+// hook and "<unprintable T object>" stands in; empty only when even that cannot be made.
+Ref str_or_unprintable(PyObject* object);
+
+// Prints the pending error and panics with "Python API call failed": only for a result object
+// that cannot be made, never on an error path.
 [[noreturn]] void api_call_failed();
 
 }  // namespace qiv::py

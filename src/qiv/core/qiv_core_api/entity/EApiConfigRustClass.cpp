@@ -25,8 +25,9 @@ constexpr uint64_t kExclusive = std::numeric_limits<uint64_t>::max();
 
 struct EApiConfigRustObject {
     PyObject_HEAD
-    EApiConfigRustRecord record;
+    EApiConfigRustRecord record;  // made only once `made` is set
     uint64_t borrow_flag;  // 0 free, kExclusive for a store, else the number of shared borrows
+    bool made;
 };
 
 PyTypeObject* cached_type = nullptr;  // guarded by the interpreter lock; never released
@@ -36,6 +37,17 @@ PyTypeObject* cached_type = nullptr;  // guarded by the interpreter lock; never 
 PyObject* byte_ints[256];
 
 EApiConfigRustObject* as_object(PyObject* o) { return reinterpret_cast<EApiConfigRustObject*>(o); }
+
+// The class is mutable, so Python can replace __new__ and get an instance from object.__new__:
+// zero-filled memory that our new slot never filled. Such an instance reads as an empty record,
+// made on its first use.
+EApiConfigRustRecord& record_of(EApiConfigRustObject* self) {
+    if (!self->made) {
+        new (&self->record) EApiConfigRustRecord();
+        self->made = true;
+    }
+    return self->record;
+}
 
 // ======== borrows ========
 
@@ -62,7 +74,7 @@ public:
         Py_DECREF(reinterpret_cast<PyObject*>(self_));
     }
 
-    const EApiConfigRustRecord& record() const noexcept { return self_->record; }
+    const EApiConfigRustRecord& record() const noexcept { return record_of(self_); }
 
 private:
     explicit SharedBorrow(EApiConfigRustObject* self) : self_(self) {}
@@ -78,7 +90,7 @@ PyResult<int> store_exclusive(PyObject* object, Store&& store) {
     EApiConfigRustObject* self = as_object(object);
     if (self->borrow_flag != 0) return PyErr(PyExc_RuntimeError, "Already borrowed");
     self->borrow_flag = kExclusive;
-    store(self->record);
+    store(record_of(self));
     self->borrow_flag = 0;
     return 0;
 }
@@ -92,6 +104,7 @@ PyResult<PyObject*> create_object_of_subtype(EApiConfigRustRecord record, PyType
     EApiConfigRustObject* self = as_object(object);
     new (&self->record) EApiConfigRustRecord(std::move(record));
     self->borrow_flag = 0;
+    self->made = true;
     return object;
 }
 
@@ -110,7 +123,8 @@ PyObject* create_object(EApiConfigRustRecord record) {
 void eapiconfigrust_tp_dealloc(PyObject* object) {
     py::guard_dealloc([object] {
         PyTypeObject* type = Py_TYPE(object);
-        as_object(object)->record.~EApiConfigRustRecord();
+        EApiConfigRustObject* self = as_object(object);
+        if (self->made) self->record.~EApiConfigRustRecord();
         type->tp_free(object);
         Py_DECREF(reinterpret_cast<PyObject*>(type));
     });
@@ -133,13 +147,13 @@ constexpr py::ArgSpec kNewSpec{"__new__", "EApiConfigRust", kNewParams, 3, 3};
 
 PyObject* eapiconfigrust_tp_new(PyTypeObject* subtype, PyObject* args, PyObject* kwargs) {
     return py::guard_object([&]() -> PyResult<PyObject*> {
-        PyObject* slots[3];
+        Ref slots[3];
         if (auto r = py::collect_tuple_dict(kNewSpec, args, kwargs, slots); !r) return std::move(r).error();
-        auto isLocal = py::extract_flag(slots[0]);
+        auto isLocal = py::extract_flag(slots[0].get());
         if (!isLocal) return py::wrap_argument_error(std::move(isLocal).error(), "isLocal");
-        auto name = py::extract_text(slots[1]);
+        auto name = py::extract_text(slots[1].get());
         if (!name) return py::wrap_argument_error(std::move(name).error(), "name");
-        auto url_logo = py::extract_text(slots[2]);
+        auto url_logo = py::extract_text(slots[2].get());
         if (!url_logo) return py::wrap_argument_error(std::move(url_logo).error(), "url_logo");
         return create_object_of_subtype(
             eapiconfigrust_new(isLocal.value(), std::move(name).value(), std::move(url_logo).value()), subtype);
@@ -223,10 +237,11 @@ constexpr py::ArgSpec kFromBytesSpec{"from_bytes", "EApiConfigRust", kFromBytesP
 
 PyObject* from_bytes(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return py::guard_object([&]() -> PyResult<PyObject*> {
-        PyObject* data;
-        if (auto r = py::collect_fastcall(kFromBytesSpec, args, nargs, kwnames, &data); !r) return std::move(r).error();
+        Ref held;
+        if (auto r = py::collect_fastcall(kFromBytesSpec, args, nargs, kwnames, &held); !r) return std::move(r).error();
         auto borrow = SharedBorrow::take(self);
         if (!borrow) return std::move(borrow).error();
+        PyObject* data = held.get();
         if (!PyBytes_Check(data)) {
             return py::wrap_argument_error(py::downcast_error(data, "PyBytes"), "data_bytes");
         }
