@@ -442,9 +442,9 @@ class TestFailures:
 
 
 def raw_reply(status_line=b"HTTP/1.1 200 OK", lines=(), body=b"ok"):
-    """A whole reply as bytes; a content-length field is added unless the lines name one."""
+    """A whole reply as bytes; a content-length field is added unless the lines frame the body."""
     lines = list(lines)
-    if not any(line.lower().startswith(b"content-length") for line in lines):
+    if not any(line.lower().startswith((b"content-length", b"transfer-encoding")) for line in lines):
         lines.append(b"content-length: %d" % len(body))
     return {"raw_hex": b"".join(line + b"\r\n" for line in [status_line, *lines, b""]).hex() + body.hex()}
 
@@ -499,6 +499,48 @@ class TestReplyHead:
     def test_well_formed_head_is_read(self, servers, raw):
         servers.api({"default": raw})
         assert ss.run_call().reply == b"ok"
+
+
+def raw_chunked(framed, status_line=b"HTTP/1.1 200 OK", lines=()):
+    return raw_reply(status_line, [*lines, b"transfer-encoding: chunked"], framed)
+
+
+MANY_CHUNKS = b"".join(b"%x;i=%d\r\n%s\r\n" % (i % 9 + 1, i, b"x" * (i % 9 + 1)) for i in range(3000))
+
+
+class TestChunkedBody:
+    @pytest.mark.parametrize("framed", [
+        b"5zz\r\nhello\r\n0\r\n\r\n",
+        b"5;\r\nhello\r\n0\r\n\r\n",
+        b"5;a\rb\r\nhello\r\n0\r\n\r\n",
+        b"5\r\nhello\r\n0zz\r\n\r\n",
+        b"5\r\nhello\r\r\r\n0\r\n\r\n",
+        b"5\r\nhello\r\n0\r\nx t: 1\r\n\r\n",
+        b"5\r\nhello\r\n0\r\n\r\nX",
+        b"00000000000000005\r\nhello\r\n0\r\n\r\n",
+    ], ids=["size-then-letters", "extension-without-name", "bare-cr-in-extension", "last-chunk-then-letters",
+            "data-ended-by-crs", "blank-in-trailer-name", "byte-after-the-end", "seventeen-digits"])
+    def test_malformed_framing_fails(self, servers, framed):
+        api = servers.api({"default": raw_chunked(framed)})
+        assert_failed(ss.run_call())
+        assert len(api.requests()) == 1
+
+    @pytest.mark.parametrize("raw, body", [
+        (raw_chunked(b"5 ;\ta = b ;c=\"q\\\"x\"\r\nhello\r\n0;z\r\n\r\n"), b"hello"),
+        (raw_chunked(b"00A\r\n0123456789\r\n000\r\nx-t: 1\r\n  more\r\ny:\r\n\r\n"), b"0123456789"),
+        (raw_chunked(b"0\r\n\r\n"), b""),
+        (raw_chunked(MANY_CHUNKS + b"0\r\n\r\n"), b"".join(b"x" * (i % 9 + 1) for i in range(3000))),
+        (raw_chunked(b"", b"HTTP/1.1 204 No Content"), b""),
+    ], ids=["extensions", "hex-forms-and-trailers", "empty", "thousands-of-chunks", "no-body-for-204"])
+    def test_well_formed_framing_comes_back_whole(self, servers, raw, body):
+        servers.api({"default": raw})
+        assert ss.run_call().reply == body
+
+    def test_redirect_with_a_malformed_body_is_not_followed(self, servers):
+        moved = raw_chunked(b"0zz\x00junk\r\n\r\n", b"HTTP/1.1 307 Temporary Redirect", [b"location: /again"])
+        api = servers.api({"routes": {"/v1/set_server/": moved, "/again": reply(200, "followed")}})
+        assert_failed(ss.run_call())
+        assert [r["target"] for r in api.requests()] == ["/v1/set_server/"]
 
 
 WORKER_PANICS = [

@@ -36,6 +36,9 @@ Result<Exchange, HttpError> Exchange::make(ExchangeSettings settings) {
         curl.set(CURLOPT_PROXY_SSL_VERIFYPEER, 1L) && curl.set(CURLOPT_PROXY_SSL_VERIFYHOST, 2L) &&
         curl.set(CURLOPT_PROTOCOLS_STR, "http,https") &&
         curl.set(CURLOPT_FOLLOWLOCATION, 0L) &&  // followed here, one hop per request
+        // Chunked bodies come with their framing, which each hop reads strictly: the library's
+        // own reader skips bytes it does not expect. It still reads the framing, to find the end.
+        curl.set(CURLOPT_HTTP_TRANSFER_DECODING, 0L) &&
         curl.set(CURLOPT_HAPPY_EYEBALLS_TIMEOUT_MS, 300L) &&
         curl.set(CURLOPT_CONNECTTIMEOUT, settings.connect_timeout_s) &&
         // Server fields never go to the proxy; each hop gives the proxy's own.

@@ -64,7 +64,12 @@ size_t Hop::on_body(char* data, size_t size, size_t count, void* user) noexcept 
     auto* hop = static_cast<Hop*>(user);
     const size_t n = size * count;
     try {
-        hop->body_.append(data, n);
+        if (!hop->head_.body_chunked()) {
+            hop->body_.append(data, n);
+        } else if (!hop->chunks_.feed(std::string_view(data, n), hop->body_)) {
+            hop->failure_ = Failure{HttpErrorCode::Receive, hop->chunks_.error()};
+            return 0;
+        }
     } catch (...) {
         hop->failure_ = Failure{HttpErrorCode::OutOfMemory, "out of memory reading the reply body"};
         return 0;
@@ -212,6 +217,10 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     if (hop.head_.error()) return *hop.head_.error();
     if (rc != CURLE_OK) return HttpError::from_curl(rc, curl.error_buffer());
     if (!hop.head_.complete()) return HttpError(HttpErrorCode::ReplyHead, "reply head cut off");
+    // The library ended the transfer at what it took for the last chunk; ours must agree.
+    if (hop.head_.body_chunked() && !hop.chunks_.complete()) {
+        return HttpError(HttpErrorCode::Receive, "chunked body cut off");
+    }
 
     Answer out;
     out.location = hop.head_.location();

@@ -13,6 +13,7 @@
 
 #include <curl/curl.h>
 
+#include "http/ChunkedBody.h"
 #include "http/CurlHandle.h"
 #include "http/HttpError.h"
 #include "http/ProxyUrl.h"
@@ -70,6 +71,7 @@ private:
     static int on_resolver_start(void*, void*, void* user) noexcept;
 
     ReplyHead head_;
+    ChunkedBody chunks_;  // reads the body when the final head says it comes in chunks
     std::string body_;
     std::optional<Failure> failure_;
     bool peer_is_ip_literal_;

@@ -39,7 +39,9 @@ HttpError HttpError::from_curl(CURLcode rc, const char* error_buffer) {
             code = HttpErrorCode::Tls;
             break;
         case CURLE_OPERATION_TIMEDOUT:
-        case CURLE_ABORTED_BY_CALLBACK:  // only the stall watch aborts this way
+        // Our callbacks abort this way only for the stall watch and for a request that would
+        // go out a second time; both record their own error, which the hop reports instead.
+        case CURLE_ABORTED_BY_CALLBACK:
             code = HttpErrorCode::Timeout;
             break;
         case CURLE_TOO_MANY_REDIRECTS:

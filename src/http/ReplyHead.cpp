@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "http/FieldSyntax.h"
+
 namespace qiv::http {
 
 namespace {
-
-bool is_ows(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim_ows(std::string_view s) {
     while (!s.empty() && is_ows(s.front())) s.remove_prefix(1);
@@ -22,19 +22,8 @@ std::string_view content_of(std::string_view line) {
     return line;
 }
 
-bool is_tchar(unsigned char c) {
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
-    return std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-// Field values and reason phrases: visible ASCII, obs-text, spaces and tabs; no CR, LF, NUL or
-// other control byte.
 bool is_field_text(std::string_view s) {
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c != '\t' && (c < 0x20 || c == 0x7f)) return false;
-    }
-    return true;
+    return std::all_of(s.begin(), s.end(), is_field_byte);
 }
 
 bool name_is(std::string_view name, std::string_view wanted) {
@@ -174,7 +163,7 @@ bool ReplyHead::field(std::string_view line) {
     if (colon == std::string_view::npos || colon == 0) return fail(HttpErrorCode::ReplyHead, "malformed header field");
     const std::string_view name = line.substr(0, colon);
     for (const char c : name) {
-        if (!is_tchar(static_cast<unsigned char>(c))) return fail(HttpErrorCode::ReplyHead, "malformed header field name");
+        if (!is_tchar(c)) return fail(HttpErrorCode::ReplyHead, "malformed header field name");
     }
     const std::string_view raw_value = line.substr(colon + 1);
     if (!is_field_text(raw_value)) return fail(HttpErrorCode::ReplyHead, "malformed header field value");

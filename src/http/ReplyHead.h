@@ -38,6 +38,8 @@ public:
     const std::optional<std::string>& location() const noexcept { return location_; }
     const std::optional<std::string>& content_type() const noexcept { return content_type_; }
     const std::optional<HttpError>& error() const noexcept { return error_; }
+    // The final reply's body comes in chunks; a 204 or 304 reply has no body, whatever it says.
+    bool body_chunked() const noexcept { return chunked_ && status_ != 204 && status_ != 304; }
 
 private:
     enum class Kept { None, Location, ContentType, Framing };
