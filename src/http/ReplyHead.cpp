@@ -73,6 +73,7 @@ void ReplyHead::forget_fields() noexcept {
     any_field_ = false;
     content_length_.reset();
     chunked_ = false;
+    other_coding_ = false;
     location_.reset();
     content_type_.reset();
 }
@@ -138,8 +139,9 @@ bool ReplyHead::content_length(std::string_view value) {
 }
 
 bool ReplyHead::transfer_encoding(std::string_view value) {
-    // The request offered no transfer coding, so only chunked framing may come back, once; the
-    // content is never inflated. An HTTP/1.0 reply cannot be framed this way at all.
+    // Codings before a final chunked come back as they are, never undone: the library removes
+    // no coding but the framing, and the reader of the body that framing alone. Chunked must be
+    // the last coding, once. An HTTP/1.0 reply cannot be framed this way at all.
     if (http10_) return fail(HttpErrorCode::ReplyHead, "transfer-encoding in an HTTP/1.0 reply");
     std::size_t pos = 0;
     while (pos <= value.size()) {
@@ -147,10 +149,14 @@ bool ReplyHead::transfer_encoding(std::string_view value) {
         const std::string_view item = trim_ows(value.substr(pos, comma - pos));
         pos = comma + 1;
         if (item.empty()) continue;  // empty list elements do not count
-        if (!name_is(item, "chunked") || chunked_) {
-            return fail(HttpErrorCode::ReplyHead, "a transfer coding other than chunked");
+        if (chunked_) return fail(HttpErrorCode::ReplyHead, "a transfer coding after chunked");
+        if (name_is(item, "chunked")) {
+            chunked_ = true;
+        } else if (status_ < 200) {
+            return fail(HttpErrorCode::ReplyHead, "a transfer coding in an interim reply");  // it has no body
+        } else {
+            other_coding_ = true;
         }
-        chunked_ = true;
     }
     return true;
 }
@@ -212,6 +218,10 @@ bool ReplyHead::feed(std::string_view line) {
     if (content.empty()) {
         at_head_start_ = true;  // an interim reply is followed by another head
         final_done_ = status_ >= 200;
+        // Without chunked framing the library would undo the codings itself.
+        if (final_done_ && other_coding_ && !chunked_) {
+            return fail(HttpErrorCode::ReplyHead, "a transfer coding not ended by chunked");
+        }
         return true;
     }
     const bool ok = is_ows(content.front()) ? continuation(content) : field(content);

@@ -62,6 +62,7 @@ private:
     long status_ = 0;
     bool http10_ = false;
     bool chunked_ = false;
+    bool other_coding_ = false;  // a transfer coding but chunked, which must come before it
     Kept last_field_ = Kept::None;  // the field a folded line continues
     bool any_field_ = false;
     std::optional<std::uint64_t> content_length_;

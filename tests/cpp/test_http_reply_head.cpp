@@ -114,14 +114,25 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadCase{"nul_in_value", {kOk, std::string("x-a: a\0b\r\n", 10)}},
                       HeadCase{"delete_in_value", {kOk, "x-a: a\x7f\r\n"}},
                       HeadCase{"fold_without_field", {kOk, " folded\r\n"}},
-                      HeadCase{"coding_gzip", {kOk, "transfer-encoding: gzip\r\n"}},
-                      HeadCase{"coding_gzip_then_chunked", {kOk, "Transfer-Encoding: gzip, chunked\r\n"}},
+                      HeadCase{"coding_gzip", {kOk, "transfer-encoding: gzip\r\n", "\r\n"}},
                       HeadCase{"coding_in_second_field", {kOk, "transfer-encoding: chunked\r\n", "transfer-encoding: br\r\n"}},
+                      HeadCase{"coding_in_interim", {"HTTP/1.1 100 Continue\r\n", "transfer-encoding: gzip, chunked\r\n"}},
                       HeadCase{"chunked_twice", {kOk, "transfer-encoding: chunked, chunked\r\n"}},
-                      HeadCase{"chunked_with_parameter", {kOk, "transfer-encoding: chunked;q=1\r\n"}},
+                      HeadCase{"chunked_with_parameter", {kOk, "transfer-encoding: chunked;q=1\r\n", "\r\n"}},
                       HeadCase{"coding_folded_on", {kOk, "transfer-encoding: chunked\r\n", " gzip\r\n"}},
                       HeadCase{"chunked_in_http10", {"HTTP/1.0 200 OK\r\n", "transfer-encoding: chunked\r\n"}}),
     [](const ::testing::TestParamInfo<HeadCase>& param_info) { return std::string(param_info.param.name); });
+
+TEST(ReplyHead, CodingsBeforeAFinalChunkedPass) {
+    for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
+             {kOk, "Transfer-Encoding: gzip, chunked\r\n", "\r\n"},
+             {kOk, "transfer-encoding: br\r\n", "transfer-encoding: Chunked\r\n", "\r\n"},
+             {"HTTP/1.1 100 Continue\r\n", "\r\n", kOk, "transfer-encoding: deflate, chunked\r\n", "\r\n"}}) {
+        ReplyHead head(false);
+        EXPECT_TRUE(feed_all(head, lines)) << lines[1];
+        EXPECT_TRUE(head.body_chunked()) << lines[1];
+    }
+}
 
 TEST(ReplyHead, WellFormedHeadsPass) {
     for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
