@@ -139,9 +139,9 @@ bool ReplyHead::content_length(std::string_view value) {
 }
 
 bool ReplyHead::transfer_encoding(std::string_view value) {
-    // Codings before a final chunked come back as they are, never undone: the library removes
-    // no coding but the framing, and the reader of the body that framing alone. Chunked must be
-    // the last coding, once. An HTTP/1.0 reply cannot be framed this way at all.
+    // Codings before a final chunked come back as they are: with transfer decoding off the
+    // library undoes none of them, and the body's reader removes only the chunked framing.
+    // Chunked must come last, once. An HTTP/1.0 reply cannot be framed this way at all.
     if (http10_) return fail(HttpErrorCode::ReplyHead, "transfer-encoding in an HTTP/1.0 reply");
     std::size_t pos = 0;
     while (pos <= value.size()) {
