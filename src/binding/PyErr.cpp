@@ -17,14 +17,6 @@ PyErr::PyErr(PyObject* type, Ref argument) {
     lazy_ = true;
 }
 
-PyErr PyErr::from_exception(Ref exception) {
-    PyErr err;
-    err.type_ = Ref::borrow(reinterpret_cast<PyObject*>(Py_TYPE(exception.get())));
-    err.traceback_ = Ref::steal(PyException_GetTraceback(exception.get()));
-    err.value_ = std::move(exception);
-    return err;
-}
-
 PyErr PyErr::fetch() {
     PyErr err;
     PyObject *t, *v, *tb;
@@ -63,6 +55,12 @@ Ref PyErr::normalized_value() {
     return value_;
 }
 
+void PyErr::set_cause(Ref cause) {
+    const Ref wanted = type_;
+    Ref value = normalized_value();
+    if (type_.get() == wanted.get()) PyException_SetCause(value.get(), cause.release());
+}
+
 Ref PyErr::lazy_message() const { return lazy_ && PyUnicode_CheckExact(value_.get()) ? value_ : Ref(); }
 
 PyErr downcast_error(PyObject* object, const char* target) {
@@ -89,10 +87,7 @@ PyErr wrap_argument_error(PyErr error, const char* parameter) {
         if (!text) return PyErr::fetch();
     }
     PyErr wrapped(PyExc_TypeError, Ref::steal(PyUnicode_FromFormat("argument '%s': %U", parameter, text.get())));
-    if (cause) {
-        Ref value = wrapped.normalized_value();
-        if (wrapped.type() == PyExc_TypeError) PyException_SetCause(value.get(), cause.release());
-    }
+    if (cause) wrapped.set_cause(std::move(cause));
     return wrapped;
 }
 

@@ -18,9 +18,6 @@ public:
     PyErr(PyObject* type, std::string_view message);
     PyErr(PyObject* type, Ref argument);
 
-    // An exception object already made.
-    static PyErr from_exception(Ref exception);
-
     // Takes the pending exception; SystemError when none is pending.
     static PyErr fetch();
 
@@ -31,6 +28,10 @@ public:
     // setting: when that fails, the failure takes this error's place.
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
+
+    // Makes the exception and sets its __cause__; when making it fails, that failure stands
+    // in its place, without the cause.
+    void set_cause(Ref cause);
 
     // The str argument of an exception still to be made, which is its str(); else empty.
     Ref lazy_message() const;

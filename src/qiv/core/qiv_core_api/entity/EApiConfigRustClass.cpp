@@ -324,11 +324,9 @@ PyResult<PyTypeObject*> eapiconfigrust_create_type() {
 
 PyErr initialization_error(PyErr cause) {
     Ref cause_value = cause.normalized_value();
-    Ref error = Ref::steal(PyObject_CallFunction(PyExc_RuntimeError, "s",
-                                                 "An error occurred while initializing class EApiConfigRust"));
-    if (!error) py::api_call_failed();
-    PyException_SetCause(error.get(), cause_value.release());
-    return PyErr::from_exception(std::move(error));
+    PyErr error(PyExc_RuntimeError, "An error occurred while initializing class EApiConfigRust");
+    error.set_cause(std::move(cause_value));
+    return error;
 }
 
 }  // namespace
