@@ -1,6 +1,7 @@
 """Cost of one server call against the local stand-in API server, beside the same POST made by
-http.client (a new TLS connection per request) and by the curl command-line tool; then a check
-that a thousand calls in a row leave threads, descriptors and memory where they were.
+http.client (a new TLS connection per request) and by the curl command-line tool, and beside the
+same call answered first by a redirect; then a check that a thousand calls in a row leave
+threads, descriptors and memory where they were.
 
 Run: python bench/bench_server_call.py [--calls N] [--steady N] [--build-type T]. Builds a copy of
 the module configured as the tests' copy is, but optimised (Release unless told otherwise) and
@@ -137,6 +138,11 @@ def main() -> int:
             if curl:
                 rows.append(("curl (command, incl. process start)", curl))
             steady = run_child(STEADY_SNIPPET, args.steady) if args.steady else None
+        # The same call answered first by a 307 to a second path of the same server.
+        moved = {"routes": {"/v1/set_server/": {"status": 307, "headers": [["location", "/moved"]]},
+                            "/moved": scenario["default"]}}
+        with ss.start_api_server(folder, certs, moved):
+            redirected = run_child(CALLS_SNIPPET, args.calls)["times"]
 
     base = statistics.median(rows[1][1])
     print(f"{'client':<38}{'median ms':>10}{'p90 ms':>10}{'vs http.client':>16}")
@@ -146,6 +152,10 @@ def main() -> int:
         print(f"{name:<38}{med * 1e3:>10.2f}{p90 * 1e3:>10.2f}{med / base:>15.2f}x")
         if name != "http.client":
             bench_rows.record(f"server call: {name}", med, "http.client (new connection)", base)
+    direct = statistics.median(module["times"])
+    print(f"{'do_set_remote() through one 307':<38}{statistics.median(redirected) * 1e3:>10.2f}")
+    bench_rows.record("server call: do_set_remote() through one 307", statistics.median(redirected),
+                      "do_set_remote() with no redirect", direct)
     if steady:
         print(f"\n{args.steady} calls in a row:")
         for key in ("threads", "fds", "rss_kib"):

@@ -266,6 +266,23 @@ class TestRedirects:
         names = sorted(name.lower() for name, _ in follow["headers"])
         assert names == sorted(["host", "accept", "content-length"] + (["referer"] if secure else []))
 
+    # Bytes shaped like a reply to the next request, sent before that request exists.
+    @pytest.mark.parametrize("moved, through_proxy", [
+        (redirect(301, "/next"), False),
+        (reply(307, "5\r\nmoved\r\n0\r\n\r\n", [("location", "/next"), ("transfer-encoding", "chunked")]), False),
+        (dict(reply(308, "m" * 16384, [("location", "/next")]), extra_same_write=True), False),
+        (redirect(302, "/next"), True),
+    ], ids=["content-length", "chunked", "16k-one-write", "tunnel"])
+    def test_bytes_after_a_redirect_reply_are_never_read(self, servers, moved, through_proxy):
+        smuggled = b"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nSMUGGLED"
+        api = servers.api({"routes": {"/v1/set_server/": dict(moved, extra_hex=smuggled.hex()),
+                                      "/next": reply(200, "real")}})
+        env = {"HTTPS_PROXY": f"127.0.0.1:{servers.proxy().port}"} if through_proxy else {}
+        assert ss.run_call(env).reply == b"real"
+        first, second = api.requests()
+        assert (first["target"], second["target"]) == ("/v1/set_server/", "/next")
+        assert second["connection"] > first["connection"]
+
 
 class TestProxies:
     @pytest.mark.parametrize("variables, used", [
@@ -374,13 +391,13 @@ class TestProxies:
         ({"/v1/set_server/": redirect(307, "/latin"),
           "/latin": {"status": 200, "body_hex": "caf\u00e9".encode("utf-8").hex(),
                      "headers": [["content-type", "text/plain; charset=iso-8859-1"]]}},
-         "caf\u00c3\u00a9".encode("utf-8"), ["localhost"]),
-        (chain(2, 307)["routes"], b"done", ["localhost"]),
+         "caf\u00c3\u00a9".encode("utf-8"), ["localhost"] * 2),
+        (chain(2, 307)["routes"], b"done", ["localhost"] * 3),
         ({"/v1/set_server/": redirect(307, f"https://127.0.0.1:{API_PORT}/other"), "/other": reply(200, "done")},
          b"done", ["localhost", "127.0.0.1"]),
     ], ids=["charset-of-the-second-reply", "two-hops", "other-origin"])
     def test_redirects_through_a_tunnel(self, servers, routes, body, connects):
-        # One tunnel per origin: a hop to the same origin goes over the tunnel already open.
+        # One tunnel per hop, to the origin of that hop.
         api = servers.api({"routes": routes})
         proxy = servers.proxy()
         assert ss.run_call({"HTTPS_PROXY": f"127.0.0.1:{proxy.port}"}).reply == body
@@ -410,7 +427,7 @@ class TestFailures:
         assert outcome.seconds < FAILURE_BOUND_S
 
     @pytest.mark.parametrize("through_proxy", [False, True], ids=["direct", "proxy"])
-    def test_stall_on_a_reused_connection_fails_within_the_bound(self, servers, through_proxy):
+    def test_stall_on_a_later_hop_fails_within_the_bound(self, servers, through_proxy):
         api = servers.api({"routes": {"/v1/set_server/": redirect(307, "/hang"), "/hang": {"hang": True}}})
         env = {"HTTPS_PROXY": f"127.0.0.1:{servers.proxy().port}"} if through_proxy else {}
         outcome = ss.run_call(env, timeout=FAILURE_BOUND_S * 3)
@@ -422,20 +439,20 @@ class TestFailures:
         servers.api({"default": reply(200, "late", delay=ss.STALL_TIMEOUT_S * 0.6)})
         assert ss.run_call().reply == b"late"
 
-    @pytest.mark.parametrize("reused, through_proxy", [(False, False), (True, False), (True, True)],
-                             ids=["new-connection", "reused-connection", "reused-tunnel"])
-    def test_head_arriving_a_byte_at_a_time_is_no_stall(self, servers, reused, through_proxy):
+    @pytest.mark.parametrize("later_hop, through_proxy", [(False, False), (True, False), (True, True)],
+                             ids=["first-hop", "later-hop", "later-hop-tunnel"])
+    def test_head_arriving_a_byte_at_a_time_is_no_stall(self, servers, later_hop, through_proxy):
         # The status line takes about twice the stall limit, but a byte moves every quarter second.
         dripped = dict(raw_reply(), drip=[17, ss.STALL_TIMEOUT_S / 8])
-        routes = {"/v1/set_server/": redirect(307, "/drip") if reused else dripped, "/drip": dripped}
+        routes = {"/v1/set_server/": redirect(307, "/drip") if later_hop else dripped, "/drip": dripped}
         api = servers.api({"routes": routes})
         env = {"HTTPS_PROXY": f"127.0.0.1:{servers.proxy().port}"} if through_proxy else {}
         assert ss.run_call(env).reply == b"ok"
-        assert len([e for e in api.entries() if e.get("event") == "connection"]) == 1
+        assert len([e for e in api.entries() if e.get("event") == "connection"]) == (2 if later_hop else 1)
 
-    def test_request_is_not_sent_again_when_the_connection_dies(self, servers):
-        # The second request goes out on the first one's connection, which the server closes
-        # unanswered: sending it again on a new connection could deliver the record twice.
+    def test_post_is_not_sent_again_when_the_connection_dies(self, servers):
+        # The 307's POST goes out on a new connection, which the server closes unanswered:
+        # sending it again could deliver the record twice.
         api = servers.api({"routes": {"/v1/set_server/": redirect(307, "/again"), "/again": {"raw_hex": ""}}})
         assert_failed(ss.run_call())
         assert [r["target"] for r in api.requests()] == ["/v1/set_server/", "/again"]

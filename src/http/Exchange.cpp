@@ -36,6 +36,9 @@ Result<Exchange, HttpError> Exchange::make(ExchangeSettings settings) {
         curl.set(CURLOPT_PROXY_SSL_VERIFYPEER, 1L) && curl.set(CURLOPT_PROXY_SSL_VERIFYHOST, 2L) &&
         curl.set(CURLOPT_PROTOCOLS_STR, "http,https") &&
         curl.set(CURLOPT_FOLLOWLOCATION, 0L) &&  // followed here, one hop per request
+        // Each hop on a connection of its own, closed when its reply ends: bytes that a server
+        // writes after a whole reply are never read as the next request's reply.
+        curl.set(CURLOPT_FRESH_CONNECT, 1L) && curl.set(CURLOPT_FORBID_REUSE, 1L) &&
         // Chunked bodies come with their framing, which each hop reads strictly: the library's
         // own reader skips bytes it does not expect. It still reads the framing, to find the end.
         curl.set(CURLOPT_HTTP_TRANSFER_DECODING, 0L) &&
@@ -65,7 +68,7 @@ Result<Reply, BoxedError> Exchange::run(std::vector<std::uint8_t> body, const Ho
     Hop::Request request{server_, true, std::nullopt};
     for (int urls = 1;; ++urls) {
         auto answer =
-            Hop::perform(curl_, request, body, proxy_for(request.url), settings_.stall_timeout_s, lookup, sockets_);
+            Hop::perform(curl_, request, body, proxy_for(request.url), settings_.stall_timeout_s, lookup);
         if (!answer) return boxed(std::move(answer).error());
         const long status = answer.value().reply.status;
         Redirect next = Redirect::classify(status, request.url, answer.value().location);

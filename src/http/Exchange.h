@@ -1,5 +1,5 @@
-// One server call's HTTP exchange: a POST, then the redirects, one hop per request, on one
-// client whose connections die with it.
+// One server call's HTTP exchange: a POST, then the redirects, one hop per request, each on a
+// connection of its own.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,6 @@ private:
     ExchangeSettings settings_;
     Url server_;
     CurlHandle curl_;
-    std::vector<curl_socket_t> sockets_;  // every socket the handle made, for the stall watch
 };
 
 }  // namespace qiv::http

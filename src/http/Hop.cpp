@@ -109,9 +109,9 @@ int Hop::on_socket(void* user, curl_socket_t socket, curlsocktype purpose) noexc
 }
 
 int Hop::on_request(void* user, char* peer_ip, char* local_ip, int peer_port, int local_port) noexcept {
-    // The connection is made (proxy tunnel and TLS included) or reused, and the request goes
-    // out: what comes back now is the origin's. The library would send it again on a new
-    // connection when the first one dies unanswered; the server may have taken it already.
+    // The connection is made (proxy tunnel and TLS included) and the request goes out: what
+    // comes back now is the origin's. Were the request ever to go out again (the library does
+    // so when a connection dies unanswered), the server may have taken it already.
     auto* hop = static_cast<Hop*>(user);
     if (hop->requests_sent_++ > 0) {
         hop->failure_ = Failure{HttpErrorCode::Send, "the connection ended before the reply; the request is not sent again"};
@@ -142,7 +142,7 @@ bool Hop::install_callbacks(const CurlHandle& curl) noexcept {
 Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Request& request,
                                             const std::vector<std::uint8_t>& body,
                                             const std::optional<ProxyUrl>& proxy, long stall_s,
-                                            const HostLookup& lookup, std::vector<curl_socket_t>& sockets) {
+                                            const HostLookup& lookup) {
     const Url& url = request.url;
     const bool tls = url.scheme() == "https";
 
@@ -185,7 +185,7 @@ Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Reques
     const CurlList proxy_field_list(proxy_fields);
     const CurlList resolve_list(resolve);
 
-    Hop hop(proxy.has_value() && tls, peer_is_ip_literal, stall_s, sockets);
+    Hop hop(proxy.has_value() && tls, peer_is_ip_literal, stall_s);
     const Lent lent{curl};
     // Never the user name and password: they would become an authorization field.
     bool ok = curl.set(CURLOPT_URL, url.bare().c_str()) && curl.set(CURLOPT_HTTPHEADER, field_list.get()) &&

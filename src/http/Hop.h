@@ -1,7 +1,7 @@
 // One request of a server call's exchange: the first POST, or a request that follows a
 // redirect. A hop holds everything its request needs (its header and resolve lists, the state
-// its callbacks fill in) and lends the handle only while it runs; what the handle keeps from
-// one hop to the next is its connection pool, on purpose.
+// its callbacks fill in) and lends the handle only while it runs. It goes out on a new
+// connection, which ends with its reply: nothing of one hop's connection reaches the next.
 #pragma once
 
 #include <chrono>
@@ -44,12 +44,11 @@ public:
     static bool install_callbacks(const CurlHandle& curl) noexcept;
 
     // Sends request (body when it is a POST) directly, or through proxy, at most once, and reads
-    // the reply. sockets: every socket the handle made so far in the exchange; a hop adds those
-    // it makes, so that a later hop finds the connection it reuses.
+    // the reply.
     static Result<Answer, HttpError> perform(const CurlHandle& curl, const Request& request,
                                              const std::vector<std::uint8_t>& body,
                                              const std::optional<ProxyUrl>& proxy, long stall_s,
-                                             const HostLookup& lookup, std::vector<curl_socket_t>& sockets);
+                                             const HostLookup& lookup);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -60,8 +59,8 @@ private:
         const char* detail;
     };
 
-    Hop(bool tunnels, bool peer_is_ip_literal, long stall_s, std::vector<curl_socket_t>& sockets)
-        : head_(tunnels), peer_is_ip_literal_(peer_is_ip_literal), stall_(stall_s), sockets_(sockets) {}
+    Hop(bool tunnels, bool peer_is_ip_literal, long stall_s)
+        : head_(tunnels), peer_is_ip_literal_(peer_is_ip_literal), stall_(stall_s) {}
 
     static size_t on_header(char* data, size_t size, size_t count, void* user) noexcept;
     static size_t on_body(char* data, size_t size, size_t count, void* user) noexcept;
@@ -76,10 +75,10 @@ private:
     std::optional<Failure> failure_;
     bool peer_is_ip_literal_;
     int requests_sent_ = 0;
-    // The stall watch: from the moment the request goes out on its connection, made or
-    // reused, no byte moving on that connection for stall_ ends the hop.
+    // The stall watch: from the moment the request goes out on its connection, no byte moving
+    // on that connection for stall_ ends the hop.
     std::chrono::seconds stall_;
-    std::vector<curl_socket_t>& sockets_;
+    std::vector<curl_socket_t> sockets_;  // every socket the hop made; its connection is one of them
     curl_socket_t socket_ = CURL_SOCKET_BAD;  // the request's connection, once known
     bool watching_ = false;
     std::uint64_t moved_ = 0;

@@ -25,7 +25,7 @@ public:
 
     // A new connection is being made: when tunnelling, the proxy's answer comes next.
     void connection_opened() noexcept;
-    // The request goes out on a connection made or reused: the origin's reply comes next.
+    // The request goes out on its connection: the origin's reply comes next.
     void request_started() noexcept;
 
     // One line with its line end. false stops the transfer; error() then says why.

@@ -7,10 +7,15 @@ the header fields in order and case, and the body (hex). Each accepted connectio
 Scenario (--scenario, a JSON file): {"routes": {target: reply, ...}, "default": reply}. A reply
 is {"status": 200, "reason": "OK", "headers": [[name, value], ...], "body": text,
 "body_hex": hex, "delay": seconds before answering, "hang": true (never answer)}. A
-content-length field is added unless the reply's headers name one. {"raw_hex": hex} instead
+content-length field is added unless the reply's headers name one or a transfer-encoding.
+{"raw_hex": hex} instead
 sends those bytes as they are, head and all, then closes the connection: for heads that the
 other keys cannot spell ("" closes without answering); with "drip": [count, seconds], its first
-count bytes go out one at a time, seconds apart.
+count bytes go out one at a time, seconds apart. "extra_hex": bytes written straight after the
+reply, in a write of their own, or in the reply's own write with "extra_same_write": true; the
+connection stays open for the next request.
+
+Each request line also names its connection: "connection", counted from 1 in accept order.
 
 --no-handshake accepts connections and never starts TLS on them; --plain serves plain HTTP.
 
@@ -82,7 +87,7 @@ def reply_bytes(reply: dict) -> bytes:
     else:
         body = reply.get("body", "").encode("utf-8")
     headers = [list(h) for h in reply.get("headers", [])]
-    if not any(h[0].lower() == "content-length" for h in headers):
+    if not any(h[0].lower() in ("content-length", "transfer-encoding") for h in headers):
         headers.append(["content-length", str(len(body))])
     out = f"HTTP/1.1 {status} {reason}\r\n"
     for name, value in headers:
@@ -97,13 +102,14 @@ class Server:
         self.scenario = scenario
         self.recorder = Recorder(args.log)
         self.held: list[socket.socket] = []
+        self.accepted = 0
 
     def route(self, target: str) -> dict:
         routes = self.scenario.get("routes", {})
         path = target.split("?", 1)[0]
         return routes.get(target) or routes.get(path) or self.scenario.get("default", DEMO_REPLY)
 
-    def handle(self, raw: socket.socket) -> None:
+    def handle(self, raw: socket.socket, number: int) -> None:
         self.recorder.write({"event": "connection"})
         # Small writes (session tickets, then the reply) must not wait for a delayed ACK.
         raw.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
@@ -134,6 +140,7 @@ class Server:
                         break
                     body += chunk
                 request["body_hex"] = body[:length].hex()
+                request["connection"] = number
                 self.recorder.write(request)
                 reply = self.route(request["target"])
                 if reply.get("hang"):
@@ -149,7 +156,13 @@ class Server:
                         time.sleep(seconds)
                     conn.sendall(raw[count:])
                     return
-                conn.sendall(reply_bytes(reply))
+                extra = bytes.fromhex(reply.get("extra_hex", ""))
+                if reply.get("extra_same_write"):
+                    conn.sendall(reply_bytes(reply) + extra)
+                else:
+                    conn.sendall(reply_bytes(reply))
+                    if extra:
+                        conn.sendall(extra)
         except (ssl.SSLError, OSError):
             pass
         finally:
@@ -220,7 +233,8 @@ def main(argv: list[str] | None = None) -> int:
     print(f"listening on {args.port}", flush=True)
     while True:
         raw, _ = sock.accept()
-        threading.Thread(target=server.handle, args=(raw,), daemon=True).start()
+        server.accepted += 1
+        threading.Thread(target=server.handle, args=(raw, server.accepted), daemon=True).start()
 
 
 if __name__ == "__main__":
