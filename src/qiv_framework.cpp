@@ -152,7 +152,7 @@ PyResult<PyObject*> make_module() {
                      "PyO3 modules do not yet support subinterpreters, see https://github.com/PyO3/pyo3/issues/576");
     }
     if (module_cache) return Py_NewRef(module_cache);
-    py::prepare_panic_exception_type();
+    if (auto r = py::prepare_panic_exception_type(); !r) return std::move(r).error();
     Ref module = Ref::steal(PyModule_Create2(&kModuleDef, 1013));
     if (!module) return PyErr::fetch();
     if (auto r = qiv_framework_body(module.get()); !r) return std::move(r).error();

@@ -33,10 +33,10 @@ PyObject* panic_exception_type() {
     return cached_type;
 }
 
-void prepare_panic_exception_type() {
-    if (cached_type) return;
-    cached_type = make_type();
-    if (!cached_type) PyErr_Clear();  // made on first use instead
+PyResult<Unit> prepare_panic_exception_type() {
+    if (!cached_type) cached_type = make_type();
+    if (!cached_type) return PyErr::fetch();
+    return Unit{};
 }
 
 void raise_panic_exception(std::string_view message) {

@@ -56,9 +56,17 @@ Ref PyErr::normalized_value() {
 }
 
 void PyErr::set_cause(Ref cause) {
-    const Ref wanted = type_;
-    Ref value = normalized_value();
-    if (type_.get() == wanted.get()) PyException_SetCause(value.get(), cause.release());
+    // Not still to be made: this is already the failure that stood in for it.
+    if (!lazy_) return;
+    // Made here, as the interpreter makes it from its str argument, so that a failure to make
+    // it is told apart from the error itself whatever its type.
+    Ref made = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
+    if (!made) {
+        *this = fetch();
+        return;
+    }
+    PyException_SetCause(made.get(), cause.release());
+    value_ = std::move(made);  // still raised by the interpreter, which chains its context
 }
 
 Ref PyErr::lazy_message() const { return lazy_ && PyUnicode_CheckExact(value_.get()) ? value_ : Ref(); }

@@ -29,8 +29,8 @@ public:
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
 
-    // Makes the exception and sets its __cause__; when making it fails, that failure stands
-    // in its place, without the cause.
+    // Makes the exception and sets its __cause__; when making it fails, or failed already when
+    // its argument could not be made, that failure stands in its place, without the cause.
     void set_cause(Ref cause);
 
     // The str argument of an exception still to be made, which is its str(); else empty.
