@@ -21,6 +21,29 @@ def run_python(code, **kwargs):
     return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, timeout=120, **kwargs)
 
 
+# Child code: a panic raised by `module` at every depth down to the recursion limit, the deepest
+# first; each gives PanicException or RecursionError, and the names of those seen are printed.
+PANIC_AT_EVERY_DEPTH = """
+import sys
+seen = [None] * (sys.getrecursionlimit() + 10)
+
+def descend(depth):
+    try:
+        descend(depth + 1)
+    except RecursionError:
+        pass
+    try:
+        module.do_set_eapiconfig(b"")
+    except BaseException as e:
+        seen[depth] = e
+
+descend(0)
+names = sorted({type(e).__name__ for e in seen if e is not None})
+assert set(names) <= {"PanicException", "RecursionError"}, names
+print(names)
+"""
+
+
 def panic_type():
     import qiv_framework
 
