@@ -8,12 +8,11 @@ Scenario (--scenario, a JSON file): {"routes": {target: reply, ...}, "default": 
 is {"status": 200, "reason": "OK", "headers": [[name, value], ...], "body": text,
 "body_hex": hex, "delay": seconds before answering, "hang": true (never answer)}. A
 content-length field is added unless the reply's headers name one or a transfer-encoding.
-{"raw_hex": hex} instead
-sends those bytes as they are, head and all, then closes the connection: for heads that the
-other keys cannot spell ("" closes without answering); with "drip": [count, seconds], its first
-count bytes go out one at a time, seconds apart. "extra_hex": bytes written straight after the
-reply, in a write of their own, or in the reply's own write with "extra_same_write": true; the
-connection stays open for the next request.
+{"raw_hex": hex} instead sends those bytes as they are, head and all, then closes the
+connection: for heads that the other keys cannot spell ("" closes without answering); with
+"drip": [count, seconds], its first count bytes go out one at a time, seconds apart.
+"extra_hex": bytes written straight after the reply, in a write of their own, or in the reply's
+own write with "extra_same_write": true; the connection stays open for the next request.
 
 Each request line also names its connection: "connection", counted from 1 in accept order.
 
