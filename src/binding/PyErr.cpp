@@ -14,7 +14,7 @@ PyErr::PyErr(PyObject* type, Ref argument) {
     }
     type_ = Ref::borrow(type);
     value_ = std::move(argument);
-    lazy_ = true;
+    form_ = Form::Argument;
 }
 
 PyErr PyErr::fetch() {
@@ -33,19 +33,29 @@ PyErr PyErr::fetch() {
 }
 
 void PyErr::restore() && {
-    if (lazy_) {
-        PyErr_SetObject(type_.get(), value_.get());
+    if (form_ == Form::Fetched) {
+        PyErr_Restore(type_.release(), value_.release(), traceback_.release());
         return;
     }
-    PyErr_Restore(type_.release(), value_.release(), traceback_.release());
+    // Raised as the interpreter raises a new error, chaining the one being handled as its context.
+    PyErr_SetObject(type_.get(), value_.get());
+}
+
+bool PyErr::make() {
+    if (form_ != Form::Argument) return form_ == Form::Made;
+    // As the interpreter makes an exception from its str argument.
+    Ref made = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
+    if (!made) {
+        *this = fetch();
+        return false;
+    }
+    value_ = std::move(made);
+    form_ = Form::Made;
+    return true;
 }
 
 Ref PyErr::normalized_value() {
-    if (lazy_) {
-        // CPython makes it, as when it raises it; a failure to make it is left in its place.
-        std::move(*this).restore();
-        *this = fetch();
-    }
+    if (make()) return value_;
     PyObject *t = type_.release(), *v = value_.release(), *tb = traceback_.release();
     PyErr_NormalizeException(&t, &v, &tb);
     if (tb && v) PyException_SetTraceback(v, tb);
@@ -56,20 +66,12 @@ Ref PyErr::normalized_value() {
 }
 
 void PyErr::set_cause(Ref cause) {
-    // Not still to be made: this is already the failure that stood in for it.
-    if (!lazy_) return;
-    // Made here, as the interpreter makes it from its str argument, so that a failure to make
-    // it is told apart from the error itself whatever its type.
-    Ref made = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
-    if (!made) {
-        *this = fetch();
-        return;
-    }
-    PyException_SetCause(made.get(), cause.release());
-    value_ = std::move(made);  // still raised by the interpreter, which chains its context
+    if (make()) PyException_SetCause(value_.get(), cause.release());
 }
 
-Ref PyErr::lazy_message() const { return lazy_ && PyUnicode_CheckExact(value_.get()) ? value_ : Ref(); }
+Ref PyErr::lazy_message() const {
+    return form_ == Form::Argument && PyUnicode_CheckExact(value_.get()) ? value_ : Ref();
+}
 
 PyErr downcast_error(PyObject* object, const char* target) {
     Ref qualname = Ref::steal(PyType_GetQualName(Py_TYPE(object)));

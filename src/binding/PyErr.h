@@ -24,8 +24,8 @@ public:
     // Makes this the current Python exception.
     void restore() &&;
 
-    // The type and the normalised exception object. Making the object is CPython's own error
-    // setting: when that fails, the failure takes this error's place.
+    // The type and the normalised exception object; when making it fails, that failure takes
+    // this error's place.
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
 
@@ -37,9 +37,19 @@ public:
     Ref lazy_message() const;
 
 private:
+    enum class Form {
+        Fetched,   // taken from the interpreter, normalised or not
+        Argument,  // value_ is the str argument of an exception still to be made
+        Made,      // value_ is the exception we made, not yet raised
+    };
+
     PyErr() = default;
+    // Makes the exception object from its argument. false when a failure stands in for it: one
+    // met making the object now, or making its argument before.
+    bool make();
+
     Ref type_, value_, traceback_;
-    bool lazy_ = false;
+    Form form_ = Form::Fetched;
 };
 
 template <class T>
