@@ -21,6 +21,13 @@ def run_python(code, **kwargs):
     return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, timeout=120, **kwargs)
 
 
+def run_python_ok(code):
+    """Runs code in a fresh interpreter, which must end normally; returns its stdout."""
+    proc = run_python(code)
+    assert proc.returncode == 0, proc.stderr.decode(errors="replace")
+    return proc.stdout.decode()
+
+
 # Child code: a panic raised by `module` at every depth down to the recursion limit, the deepest
 # first; each gives PanicException or RecursionError, and the names of those seen are printed.
 PANIC_AT_EVERY_DEPTH = """

@@ -4,7 +4,7 @@ failure looked for."""
 
 import pytest
 
-from conftest import PANIC_AT_EVERY_DEPTH, run_python
+from conftest import PANIC_AT_EVERY_DEPTH, run_python_ok
 
 _testcapi = pytest.importorskip("_testcapi")
 
@@ -31,14 +31,8 @@ def sweep(action, limit=100_000):
 """
 
 
-def run_child(body):
-    proc = run_python(SWEEP + body)
-    assert proc.returncode == 0, proc.stderr.decode(errors="replace")
-    return proc.stdout.decode()
-
-
 def test_module_never_exists_without_its_panic_type():
-    out = run_child("""
+    out = run_python_ok(SWEEP + """
 import _imp, importlib.util
 
 spec = importlib.util.find_spec("qiv_framework")
@@ -63,7 +57,7 @@ assert {type(e) for e in sweep(panic)} <= {MemoryError}
 def test_failure_standing_in_for_a_wrapped_error_carries_no_cause():
     # The conversion error has a cause, which the wrapped error keeps; when the wrapped error
     # cannot be made, the failure that stands in for it is no wrapped error and has no such cause.
-    out = run_child("""
+    out = run_python_ok(SWEEP + """
 import qiv_framework
 
 class CausedIndex:

@@ -6,7 +6,7 @@ import textwrap
 
 import pytest
 
-from conftest import PANIC_AT_EVERY_DEPTH, run_python
+from conftest import PANIC_AT_EVERY_DEPTH, run_python_ok
 
 ENTRIES = ["constructor", "do_set_eapiconfig", "from_bytes"]
 
@@ -32,10 +32,7 @@ call, full_name, bad_args, bad_message = ENTRIES[ENTRY]
 
 def run_child(entry, body):
     """Runs body after the prelude in a fresh interpreter, which must end normally; returns its stdout."""
-    code = f"ENTRY = {entry!r}\n" + textwrap.dedent(PRELUDE) + textwrap.dedent(body)
-    proc = run_python(code)
-    assert proc.returncode == 0, proc.stderr.decode(errors="replace")
-    return proc.stdout.decode()
+    return run_python_ok(f"ENTRY = {entry!r}\n" + textwrap.dedent(PRELUDE) + textwrap.dedent(body))
 
 
 # Only the constructor runs caller code while it converts arguments that a keyword dict alone can
