@@ -153,7 +153,7 @@ bool ChunkedBody::step(char c) {
             if (!is_field_byte(c)) return fail("malformed trailer field");
             return true;
         case State::Done:
-            return fail("bytes after the chunked body");
+            return true;  // never: feed() stops at the end
         case State::Failed:
             return false;
     }
@@ -163,7 +163,9 @@ bool ChunkedBody::step(char c) {
 bool ChunkedBody::feed(std::string_view bytes, std::string& out) {
     if (state_ == State::Failed) return false;
     std::size_t i = 0;
-    while (i < bytes.size()) {
+    // A server may write anything after a whole reply (RFC 9112 section 6.3); the same bytes
+    // must mean the same however its writes were cut, so all of them are dropped.
+    while (i < bytes.size() && state_ != State::Done) {
         if (state_ == State::Data) {
             const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(size_, bytes.size() - i));
             out.append(bytes.data() + i, take);

@@ -1,7 +1,8 @@
 // Removes the chunked framing of a reply body as its bytes arrive, read strictly (RFC 9112):
 // hex sizes, extensions of tokens and quoted strings, data ended by its line end, the last
-// chunk, trailer fields with the head's rules and the final line end. Any other byte, or a byte
-// after the final line end, breaks the body. Line ends are CRLF or a bare LF, as in the head.
+// chunk, trailer fields with the head's rules and the final line end. Any other byte breaks the
+// body. Line ends are CRLF or a bare LF, as in the head. Once the final line end is read the
+// body is whole and the reader takes nothing more: bytes after it are no part of the reply.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,8 @@ namespace qiv::http {
 class ChunkedBody {
 public:
     // Appends the chunk data found in bytes to out. false: the framing is broken, and error()
-    // says how; nothing more is read. Throws std::bad_alloc only.
+    // says how; nothing more is read. Bytes after a whole body are dropped unread. Throws
+    // std::bad_alloc only.
     bool feed(std::string_view bytes, std::string& out);
 
     // The final line end has been read: the body is whole.

@@ -76,7 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkCase{"trailer_control_in_value", "0\r\nx: a\x01\r\n\r\n", std::nullopt},
                       ChunkCase{"fold_without_trailer", "0\r\n folded\r\n\r\n", std::nullopt},
                       ChunkCase{"final_cr_without_lf", "0\r\n\r\r\n", std::nullopt},
-                      ChunkCase{"byte_after_the_end", "0\r\n\r\nX", std::nullopt},
                       ChunkCase{"cut_in_data", "5\r\nhel", "cut"},
                       ChunkCase{"cut_before_final_line_end", "5\r\nhello\r\n0\r\n", "cut"},
                       ChunkCase{"cut_in_final_line_end", "0\r\n\r", "cut"},
@@ -100,7 +99,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkCase{"bare_lf_line_ends", "5\nhello\n0\nx: 1\n\n", "hello"},
                       ChunkCase{"framing_bytes_in_data", "7\r\n\r\n0\r\n\r\n\r\n0\r\n\r\n", "\r\n0\r\n\r\n"},
                       ChunkCase{"nul_and_high_bytes_in_data", std::string("3\r\n\0\xff\r\r\n0\r\n\r\n", 13),
-                                std::string("\0\xff\r", 3)}),
+                                std::string("\0\xff\r", 3)},
+                      // Bytes after the final line end are no part of the body, and no fault.
+                      ChunkCase{"byte_after_the_end", "5" + kTail + "X", "hello"},
+                      ChunkCase{"crlf_after_the_end", "5" + kTail + "\r\n", "hello"},
+                      ChunkCase{"reply_after_the_end", "5" + kTail + "HTTP/1.1 200 OK\r\ncontent-length: 2\r\n\r\nno",
+                                "hello"},
+                      ChunkCase{"broken_framing_after_the_end", "0\r\nx: 1\n\nzz\r\n\x01", ""}),
     case_name);
 
 }  // namespace
