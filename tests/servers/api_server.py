@@ -14,7 +14,9 @@ connection: for heads that the other keys cannot spell ("" closes without answer
 "extra_hex": bytes written straight after the reply, in a write of their own, or in the reply's
 own write with "extra_same_write": true; the connection stays open for the next request.
 
-Each request line also names its connection: "connection", counted from 1 in accept order.
+Each request line also names its connection: "connection", counted from 1 in accept order;
+and "established": how many connections to the server's port the kernel holds established as
+the request is read, which a connection that its client has closed no longer counts as.
 
 --no-handshake accepts connections and never starts TLS on them; --plain serves plain HTTP.
 
@@ -66,6 +68,23 @@ def read_head(conn) -> tuple[bytes, bytes] | None:
             return None
     head, _, rest = data.partition(b"\r\n\r\n")
     return head, rest
+
+
+def established(port: int) -> int:
+    """Connections to port in the established state, as /proc/net/tcp and tcp6 list them."""
+    count = 0
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        try:
+            with open(table, encoding="ascii") as f:
+                rows = f.read().splitlines()[1:]
+        except OSError:
+            continue
+        for row in rows:
+            fields = row.split()
+            # local address "hex:port", remote address, then the state; 01 is established
+            if int(fields[1].rsplit(":", 1)[1], 16) == port and fields[3] == "01":
+                count += 1
+    return count
 
 
 def parse_request(head: bytes) -> dict:
@@ -140,6 +159,7 @@ class Server:
                     body += chunk
                 request["body_hex"] = body[:length].hex()
                 request["connection"] = number
+                request["established"] = established(self.args.port)
                 self.recorder.write(request)
                 reply = self.route(request["target"])
                 if reply.get("hang"):
