@@ -23,13 +23,13 @@ public:
 
     CURL* handle() const noexcept { return curl_; }
     const char* error_buffer() const noexcept { return errors_->data(); }
-    void clear_error_buffer() const noexcept { (*errors_)[0] = '\0'; }
+    void clear_error_buffer() noexcept { (*errors_)[0] = '\0'; }
 
     // Sets one option; false when the library refuses it. The library reads its arguments
     // through varargs by the option's type, so only long, curl_off_t and pointers pass: an int
     // would be read as a long.
     template <class V>
-    bool set(CURLoption option, V value) const noexcept {
+    bool set(CURLoption option, V value) noexcept {
         static_assert(std::is_pointer_v<V> || std::is_null_pointer_v<V> || std::is_same_v<V, long> ||
                           std::is_same_v<V, curl_off_t> || std::is_same_v<V, unsigned long>,
                       "pass long, curl_off_t or a pointer");

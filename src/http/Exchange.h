@@ -34,6 +34,9 @@ private:
 
     ExchangeSettings settings_;
     Url server_;
+    // One handle for every hop, though no hop shares a connection: what it carries from hop to
+    // hop is its TLS session cache (a later hop to the same host resumes its session) and its
+    // name cache, which holds the addresses each hop hands over.
     CurlHandle curl_;
 };
 

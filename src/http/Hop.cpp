@@ -15,7 +15,7 @@ constexpr CURLoption kCallbackData[] = {CURLOPT_HEADERDATA,  CURLOPT_WRITEDATA, 
 
 // Clears what a hop lent the handle, so no pointer into a finished hop stays behind.
 struct Lent {
-    const CurlHandle& curl;
+    CurlHandle& curl;
     ~Lent() {
         curl.set(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
         curl.set(CURLOPT_PROXYHEADER, static_cast<curl_slist*>(nullptr));
@@ -110,8 +110,9 @@ int Hop::on_socket(void* user, curl_socket_t socket, curlsocktype purpose) noexc
 
 int Hop::on_request(void* user, char* peer_ip, char* local_ip, int peer_port, int local_port) noexcept {
     // The connection is made (proxy tunnel and TLS included) and the request goes out: what
-    // comes back now is the origin's. Were the request ever to go out again (the library does
-    // so when a connection dies unanswered), the server may have taken it already.
+    // comes back now is the origin's. The library sends a request again only when a reused
+    // connection dies before any reply byte, and no hop reuses one; this refusal stands should
+    // that ever change, since the server may have taken the request already.
     auto* hop = static_cast<Hop*>(user);
     if (hop->requests_sent_++ > 0) {
         hop->failure_ = Failure{HttpErrorCode::Send, "the connection ended before the reply; the request is not sent again"};
@@ -132,14 +133,14 @@ int Hop::on_resolver_start(void*, void*, void* user) noexcept {
     return static_cast<Hop*>(user)->peer_is_ip_literal_ ? 0 : 1;
 }
 
-bool Hop::install_callbacks(const CurlHandle& curl) noexcept {
+bool Hop::install_callbacks(CurlHandle& curl) noexcept {
     return curl.set(CURLOPT_NOPROGRESS, 0L) && curl.set(CURLOPT_XFERINFOFUNCTION, &Hop::on_progress) &&
            curl.set(CURLOPT_HEADERFUNCTION, &Hop::on_header) && curl.set(CURLOPT_WRITEFUNCTION, &Hop::on_body) &&
            curl.set(CURLOPT_SOCKOPTFUNCTION, &Hop::on_socket) && curl.set(CURLOPT_PREREQFUNCTION, &Hop::on_request) &&
            curl.set(CURLOPT_RESOLVER_START_FUNCTION, &Hop::on_resolver_start);
 }
 
-Result<Hop::Answer, HttpError> Hop::perform(const CurlHandle& curl, const Request& request,
+Result<Hop::Answer, HttpError> Hop::perform(CurlHandle& curl, const Request& request,
                                             const std::vector<std::uint8_t>& body,
                                             const std::optional<ProxyUrl>& proxy, long stall_s,
                                             const HostLookup& lookup) {

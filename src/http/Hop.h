@@ -41,11 +41,11 @@ public:
     };
 
     // The callbacks of every hop, set once on the handle; each hop sets their data.
-    static bool install_callbacks(const CurlHandle& curl) noexcept;
+    static bool install_callbacks(CurlHandle& curl) noexcept;
 
     // Sends request (body when it is a POST) directly, or through proxy, at most once, and reads
     // the reply.
-    static Result<Answer, HttpError> perform(const CurlHandle& curl, const Request& request,
+    static Result<Answer, HttpError> perform(CurlHandle& curl, const Request& request,
                                              const std::vector<std::uint8_t>& body,
                                              const std::optional<ProxyUrl>& proxy, long stall_s,
                                              const HostLookup& lookup);
