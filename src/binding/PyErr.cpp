@@ -9,7 +9,7 @@ PyErr::PyErr(PyObject* type, std::string_view message)
 
 PyErr::PyErr(PyObject* type, Ref argument) {
     if (!argument) {
-        *this = fetch();
+        *this = stand_in();
         return;
     }
     type_ = Ref::borrow(type);
@@ -32,8 +32,14 @@ PyErr PyErr::fetch() {
     return err;
 }
 
+PyErr PyErr::stand_in() {
+    PyErr err = fetch();
+    err.form_ = Form::StandIn;
+    return err;
+}
+
 void PyErr::restore() && {
-    if (form_ == Form::Fetched) {
+    if (form_ == Form::Fetched || form_ == Form::StandIn) {
         PyErr_Restore(type_.release(), value_.release(), traceback_.release());
         return;
     }
@@ -42,26 +48,28 @@ void PyErr::restore() && {
 }
 
 bool PyErr::make() {
-    if (form_ != Form::Argument) return form_ == Form::Made;
-    // As the interpreter makes an exception from its str argument.
-    Ref made = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
-    if (!made) {
-        *this = fetch();
-        return false;
+    if (form_ == Form::Argument) {
+        // As the interpreter makes an exception from its str argument.
+        Ref made = Ref::steal(PyObject_CallOneArg(type_.get(), value_.get()));
+        if (made) {
+            value_ = std::move(made);
+            form_ = Form::Made;
+        } else {
+            *this = stand_in();
+        }
     }
-    value_ = std::move(made);
-    form_ = Form::Made;
-    return true;
-}
-
-Ref PyErr::normalized_value() {
-    if (make()) return value_;
+    if (form_ == Form::Made) return true;
     PyObject *t = type_.release(), *v = value_.release(), *tb = traceback_.release();
     PyErr_NormalizeException(&t, &v, &tb);
     if (tb && v) PyException_SetTraceback(v, tb);
     type_ = Ref::steal(t);
     value_ = Ref::steal(v);
     traceback_ = Ref::steal(tb);
+    return form_ == Form::Fetched;
+}
+
+Ref PyErr::normalized_value() {
+    make();
     return value_;
 }
 
@@ -69,7 +77,7 @@ void PyErr::set_cause(Ref cause) {
     if (make()) PyException_SetCause(value_.get(), cause.release());
 }
 
-Ref PyErr::lazy_message() const {
+Ref PyErr::argument_message() const {
     return form_ == Form::Argument && PyUnicode_CheckExact(value_.get()) ? value_ : Ref();
 }
 
@@ -87,11 +95,11 @@ PyErr downcast_error(PyObject* object, const char* target) {
 PyErr wrap_argument_error(PyErr error, const char* parameter) {
     if (error.type() != PyExc_TypeError) return error;
     // An error still to be made is not made for its text: str() of it is its message, its cause none.
-    Ref text = error.lazy_message();
+    Ref text = error.argument_message();
     Ref cause;
     if (!text) {
         Ref value = error.normalized_value();
-        if (error.type() != PyExc_TypeError) return error;  // making it failed: that failure instead
+        if (error.stands_in()) return error;  // making it failed: that failure instead
         cause = Ref::steal(PyException_GetCause(value.get()));
         text = str_or_unprintable(value.get());
         if (!text) return PyErr::fetch();

@@ -14,11 +14,11 @@ namespace qiv::py {
 class PyErr {
 public:
     // An exception still to be made: type(argument). When the argument itself could not be made
-    // (an empty Ref, its failure pending), the error is that failure instead.
+    // (an empty Ref, its failure pending), that failure stands in for the error.
     PyErr(PyObject* type, std::string_view message);
     PyErr(PyObject* type, Ref argument);
 
-    // Takes the pending exception; SystemError when none is pending.
+    // Takes the pending exception, a genuine error; SystemError when none is pending.
     static PyErr fetch();
 
     // Makes this the current Python exception.
@@ -29,23 +29,29 @@ public:
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
 
-    // Makes the exception and sets its __cause__; when making it fails, or failed already when
-    // its argument could not be made, that failure stands in its place, without the cause.
+    // A failure met making the error, or its argument, stands in for it.
+    bool stands_in() const noexcept { return form_ == Form::StandIn; }
+
+    // Makes or normalises the exception and sets its __cause__. A failure standing in for it,
+    // now or before, gets no cause: the cause was the intended error's.
     void set_cause(Ref cause);
 
     // The str argument of an exception still to be made, which is its str(); else empty.
-    Ref lazy_message() const;
+    Ref argument_message() const;
 
 private:
     enum class Form {
-        Fetched,   // taken from the interpreter, normalised or not
+        Fetched,   // a genuine error taken from the interpreter, normalised or not
+        StandIn,   // taken from the interpreter in place of the error we failed to make
         Argument,  // value_ is the str argument of an exception still to be made
         Made,      // value_ is the exception we made, not yet raised
     };
 
     PyErr() = default;
-    // Makes the exception object from its argument. false when a failure stands in for it: one
-    // met making the object now, or making its argument before.
+    // The pending failure, standing in for the error that could not be made.
+    static PyErr stand_in();
+    // Makes the exception object from its argument, or normalises a fetched one. false when a
+    // failure stands in for it: one met making the object now, or making its argument before.
     bool make();
 
     Ref type_, value_, traceback_;
