@@ -28,6 +28,8 @@ struct OwnedObjects {
 thread_local OwnedObjects owned;
 
 // Reference changes asked for where no guard was active; applied at the next guard's entry.
+// Nothing of ours defers an increment today; the guard's entry still applies both lists, as
+// its contract with the class frame says.
 struct ReferencePool {
     std::mutex mutex;
     std::vector<PyObject*> increfs, decrefs;
@@ -85,6 +87,7 @@ void drop_reference(PyObject* object) noexcept {
 namespace detail {
 
 GuardScope::GuardScope() {
+    // No code of ours makes the count negative; the guard's contract still names both panics.
     if (gil_count < 0) {
         panic(gil_count == -1 ? "Access to the GIL is prohibited while a __traverse__ implmentation is running."
                               : "Access to the GIL is currently prohibited.");

@@ -12,8 +12,9 @@ namespace qiv::http {
 struct ExchangeSettings {
     std::string url;        // the first request's URL: https
     std::string ca_bundle;  // PEM file of trust anchors; empty: the system's
-    long connect_timeout_s = 30;
-    long stall_timeout_s = 60;
+    // Seconds; their defaults are the build's (QIV_CONNECT_TIMEOUT_S, QIV_STALL_TIMEOUT_S).
+    long connect_timeout_s = 0;
+    long stall_timeout_s = 0;
     ProxyTable proxies;
     NoProxy no_proxy;
 

@@ -13,15 +13,12 @@ namespace qiv::runtime {
 
 namespace {
 
-struct ThreadStart {
-    Runtime* runtime;
-    std::function<void()> body;
-};
+using ThreadBody = std::function<void()>;
 
 void* thread_main(void* raw) {
-    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
+    std::unique_ptr<ThreadBody> body(static_cast<ThreadBody*>(raw));
     try {
-        start->body();
+        (*body)();
     } catch (abi::__forced_unwind&) {
         throw;  // thread cancellation unwinds as an exception and must go on
     } catch (...) {
@@ -68,10 +65,10 @@ void Runtime::start_thread(Pool& pool) {
     // Called with pool.mutex held for the blocking pool, or by the constructor for workers.
     int err = gate_ ? gate_() : 0;
     if (err == 0) {
-        auto start = std::make_unique<ThreadStart>(ThreadStart{this, [this, &pool] {
+        auto start = std::make_unique<ThreadBody>([this, &pool] {
             set_thread_name(kThreadName);
             worker_loop(pool);
-        }});
+        });
         pool.threads.reserve(pool.threads.size() + 1);
         pthread_attr_t attr;
         err = pthread_attr_init(&attr);

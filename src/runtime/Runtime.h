@@ -42,8 +42,9 @@ public:
 
     // Runs job on a worker while the calling thread waits. Whatever the job throws comes back
     // here and is rethrown on the calling thread; a thread that could not start becomes a panic.
-    // The job itself is destroyed on the worker after its result is handed over (before the
-    // runtime ends), so what it owns must not refer to the caller's locals.
+    // The job may refer to anything of the caller's while it runs. It is destroyed on the
+    // worker after its result is handed over, maybe after block_on has returned, so its
+    // destructor must touch nothing of the caller's but this runtime, whose end waits for it.
     template <class F>
     std::invoke_result_t<F&> block_on(F job);
 

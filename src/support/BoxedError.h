@@ -11,7 +11,6 @@ public:
     virtual ~ErrorValue() = default;
     virtual std::string display() const = 0;
     virtual std::string debug() const { return display(); }
-    virtual const ErrorValue* source() const { return nullptr; }
 };
 
 using BoxedError = std::unique_ptr<ErrorValue>;
