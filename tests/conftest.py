@@ -12,13 +12,19 @@ def text(value):
     return struct.pack("<i", len(raw) if raw else -1) + raw
 
 
+# What a round trip writes after the flag, whatever came in: the fixed name and logo address,
+# spelt out byte by byte rather than built with text().
+ROUND_TRIP_TAIL = bytes([0x0E, 0, 0, 0]) + b"name_test_rust" + bytes([0x12, 0, 0, 0]) + b"url_logo_test_rust"
+
+
 def eapiconfig_stream(id="", time=0, flag=0, name="", url_logo=""):
     return text(id) + struct.pack("<q", time) + bytes([flag]) + text(name) + text(url_logo)
 
 
-def run_python(code, **kwargs):
+def run_python(code, timeout=120, **kwargs):
     """Runs code in a fresh interpreter; returns the completed process (bytes output)."""
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, timeout=120, **kwargs)
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, timeout=timeout,
+                          **kwargs)
 
 
 def run_python_ok(code):

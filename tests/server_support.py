@@ -14,10 +14,11 @@ import shutil
 import socket
 import subprocess
 import sys
-import textwrap
 import time
 from dataclasses import dataclass
 from pathlib import Path
+
+from conftest import run_python
 
 ROOT = Path(__file__).resolve().parent.parent
 SERVERS = Path(__file__).resolve().parent / "servers"
@@ -196,8 +197,7 @@ def child_env(env: dict | None = None) -> dict:
 
 def run_snippet(code: str, env: dict | None = None, timeout: float = 60) -> subprocess.CompletedProcess:
     """Runs code in a child interpreter that imports the test build."""
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], env=child_env(env),
-                          capture_output=True, timeout=timeout)
+    return run_python(code, timeout=timeout, env=child_env(env))
 
 
 @dataclass

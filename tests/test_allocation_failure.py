@@ -1,6 +1,7 @@
-"""Allocations made to fail one at a time with the interpreter's test hooks, each sweep in a child
-interpreter of its own: an abort of the process, or an error that is not what it claims, is the
-failure looked for."""
+"""Allocations made to fail one at a time with the interpreter's test hooks, in child interpreters:
+an abort of the process, or an error that is not what it claims, is the failure looked for."""
+
+import json
 
 import pytest
 
@@ -31,15 +32,32 @@ def sweep(action, limit=100_000):
 """
 
 
-def test_module_never_exists_without_its_panic_type():
-    out = run_python_ok(SWEEP + """
-import _imp, importlib.util
+# Child code, after SWEEP and with FIRST and LAST set: creates the module with allocations
+# FIRST to LAST - 1 failing (LAST 0: every one from FIRST on) and prints how that ended; after a
+# failure it creates the module again, then checks the module and its panic type.
+CREATE_AT = """
+import _imp, importlib.util, json
 
 spec = importlib.util.find_spec("qiv_framework")
-made = []
-errors = sweep(lambda: made.append(_imp.create_dynamic(spec)))
-assert errors and {type(e) for e in errors} <= {MemoryError, SystemError}, errors
-module = made[0]
+
+def create():
+    # In a function, so that only the creation itself meets the failing allocations.
+    _testcapi.set_nomemory(FIRST, LAST)
+    try:
+        made = _imp.create_dynamic(spec)
+    except BaseException as e:
+        _testcapi.remove_mem_hooks()
+        return None, e
+    _testcapi.remove_mem_hooks()
+    return made, None
+
+module, error = create()
+if error is None:
+    print("OUTCOME null")
+else:
+    print("OUTCOME " + json.dumps([type(error).__name__, str(error), type(error.__cause__).__name__]))
+    module = _imp.create_dynamic(spec)  # a failed creation must not stand in the way of the next
+assert module.__all__ == ["do_set_eapiconfig", "do_test_binary", "EApiConfigRust"], module.__all__
 
 # A first panic where an allocation fails needs no new type: each failure in turn.
 def panic():
@@ -50,8 +68,40 @@ def panic():
             raise
 
 assert {type(e) for e in sweep(panic)} <= {MemoryError}
-""" + PANIC_AT_EVERY_DEPTH)
+"""
+
+
+def create_with_failing(first, last):
+    """Creates the module in a fresh interpreter with allocations first to last - 1 failing (last 0:
+    every one from first on); returns [type, message, type of cause] of its error, None if none."""
+    out = run_python_ok(f"FIRST, LAST = {first}, {last}\n" + SWEEP + CREATE_AT + PANIC_AT_EVERY_DEPTH)
     assert "PanicException" in out.splitlines()[-1]
+    return json.loads(next(line for line in out.splitlines() if line.startswith("OUTCOME "))[8:])
+
+
+def test_module_never_exists_without_its_panic_type():
+    """Each allocation of module creation fails in turn, in a fresh interpreter each time (one that
+    has tried before reuses much of what it made); whatever the creation ends in, the module made
+    then or on the next try raises its own panic type."""
+    errors = {}
+    for n in range(10_000):
+        error = create_with_failing(n, n + 1)
+        # Creation may absorb a failure and succeed, and then still allocate more after it: it is
+        # over only once it succeeds with every allocation from n on failing.
+        if error is None and create_with_failing(n, 0) is None:
+            break
+        if error is not None:
+            errors[n] = error
+    else:
+        pytest.fail("module creation never ended")
+    names = {name for name, _, _ in errors.values()}
+    # PanicException: an API call of the module body that must not fail did; the type exists by then.
+    assert "MemoryError" in names and names <= {"MemoryError", "PanicException", "RuntimeError"}, errors
+    for n, (name, message, cause) in errors.items():
+        if name == "RuntimeError":
+            # SystemError stands in where the interpreter lets an allocation fail without an error set.
+            assert message == "An error occurred while initializing class EApiConfigRust", (n, message)
+            assert cause in {"MemoryError", "SystemError"}, (n, cause)
 
 
 def test_failure_standing_in_for_a_wrapped_error_carries_no_cause():

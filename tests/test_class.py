@@ -14,6 +14,7 @@ import pytest
 
 import qiv_framework
 from qiv_framework import EApiConfigRust
+from conftest import text
 
 VERSION = 20240404
 VERSION_BYTES = bytes.fromhex("14D8340100000000")
@@ -22,10 +23,6 @@ EOF_MESSAGE = "failed to fill whole buffer"
 
 def make(isLocal=True, name="name", url_logo="https://example.invalid/logo.png"):
     return EApiConfigRust(isLocal, name, url_logo)
-
-
-def text(value: bytes) -> bytes:
-    return struct.pack("<i", len(value)) + value if value else b"\xff\xff\xff\xff"
 
 
 def record_bytes(id=b"x", time=-5, version=7, flag=b"\x01", name=b"n", url_logo=b""):

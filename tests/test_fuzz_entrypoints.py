@@ -10,12 +10,11 @@ import struct
 import pytest
 
 import qiv_framework
-from conftest import text
+from conftest import ROUND_TRIP_TAIL, text
 
 INPUTS = int(os.environ.get("QIV_FUZZ_INPUTS", "5000"))
 SEEDS = [1, 2]
 DOCUMENTED = (TypeError, OverflowError, OSError, UnicodeEncodeError, AttributeError, RuntimeError)
-TEST_TAIL = text("name_test_rust") + text("url_logo_test_rust")
 
 
 class Hostile(Exception):
@@ -75,7 +74,7 @@ def read_fields(data, layout):
 
 def model_round_trip(data):
     id_, time, flag, _, _ = read_fields(data, "sqbss")
-    return text(id_) + struct.pack("<q", time) + bytes([flag]) + TEST_TAIL
+    return text(id_) + struct.pack("<q", time) + bytes([flag]) + ROUND_TRIP_TAIL
 
 
 # ---- inputs ----

@@ -5,14 +5,13 @@ import struct
 import pytest
 
 import qiv_framework
-from conftest import eapiconfig_stream, text
+from conftest import ROUND_TRIP_TAIL, eapiconfig_stream, text
 
 FUNCTIONS = [qiv_framework.do_set_eapiconfig, qiv_framework.do_test_binary]
-TAIL = bytes([0x0E, 0, 0, 0]) + b"name_test_rust" + bytes([0x12, 0, 0, 0]) + b"url_logo_test_rust"
 
 
 def expected(id_bytes, time, flag):
-    return id_bytes + struct.pack("<q", time) + bytes([flag]) + TAIL
+    return id_bytes + struct.pack("<q", time) + bytes([flag]) + ROUND_TRIP_TAIL
 
 
 @pytest.fixture(params=FUNCTIONS, ids=lambda f: f.__name__)
