@@ -154,8 +154,8 @@ def main() -> int:
             bench_rows.record(f"server call: {name}", med, "http.client (new connection)", base)
     direct = statistics.median(module["times"])
     print(f"{'do_set_remote() through one 307':<38}{statistics.median(redirected) * 1e3:>10.2f}")
-    bench_rows.record("server call: do_set_remote() through one 307", statistics.median(redirected),
-                      "do_set_remote() with no redirect", direct)
+    bench_rows.record_cost("server call: do_set_remote() through one 307", statistics.median(redirected),
+                           "do_set_remote() with no redirect", direct)
     if steady:
         print(f"\n{args.steady} calls in a row:")
         for key in ("threads", "fds", "rss_kib"):

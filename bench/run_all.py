@@ -1,5 +1,7 @@
-"""Runs every benchmark of the project and prints one table: for each operation our median, the
-peer's median measured in the same run, and the ratio peer/ours (above 1: we are faster).
+"""Runs every benchmark of the project and prints two tables. Against peers: for each operation
+our median, the peer's median measured in the same run, and the ratio peer/ours (above 1: we are
+faster). Costs: an operation that does more work than a base operation of ours, and the ratio of
+their medians, which is what the extra work costs.
 
 Run: python bench/run_all.py   (needs the module installed, as `pip install .` leaves it)
 """
@@ -34,8 +36,15 @@ def main():
     print(f"{platform.node()}: {cpu}, {os.cpu_count()} CPUs, Python {platform.python_version()}\n")
     print(f"| operation | ours | peer | peer median | peer/ours |\n|---|---|---|---|---|")
     for r in rows:
-        print(f"| {r['operation']} | {unit(r['ours'])} | {r['peer']} | {unit(r['peer_time'])} | "
-              f"{r['peer_time'] / r['ours']:.2f}× |")
+        if "peer" in r:
+            print(f"| {r['operation']} | {unit(r['ours'])} | {r['peer']} | {unit(r['peer_time'])} | "
+                  f"{r['peer_time'] / r['ours']:.2f}× |")
+    costs = [r for r in rows if "base" in r]
+    if costs:
+        print(f"\n| operation | median | compared with | its median | cost |\n|---|---|---|---|---|")
+    for r in costs:
+        print(f"| {r['operation']} | {unit(r['ours'])} | {r['base']} | {unit(r['base_time'])} | "
+              f"{r['ours'] / r['base_time']:.2f}× |")
 
 
 if __name__ == "__main__":
