@@ -304,7 +304,7 @@ class TestRedirects:
     def test_each_hop_connection_is_closed_when_its_reply_ends(self, servers):
         # The kernel's view as each request arrives: a hop's connection left open would still
         # be established when the next hop's request is read.
-        api = servers.api(chain(3))
+        api = servers.api(dict(chain(3), count_established=True))
         assert ss.run_call().reply == b"done"
         assert [r["established"] for r in api.requests()] == [1] * 4
 
