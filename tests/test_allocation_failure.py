@@ -9,25 +9,32 @@ from conftest import PANIC_AT_EVERY_DEPTH, run_python_ok
 
 _testcapi = pytest.importorskip("_testcapi")
 
-# Child code: sweep(action) runs action with one allocation failing, each in turn, by the
-# interpreter's own test hook.
+# Child code: failing(first, last, action) runs action with allocations failing by the
+# interpreter's own test hook; sweep(action) runs it with one allocation failing, each in turn.
 SWEEP = """
 import _testcapi
+
+def failing(first, last, action):
+    '''Runs action with allocations first to last - 1 failing (last 0: every one from first on);
+    returns its value and None, or None and what it raised.'''
+    _testcapi.set_nomemory(first, last)
+    try:
+        value = action()
+    except BaseException as e:  # a MemoryError, or whatever the failure became
+        _testcapi.remove_mem_hooks()
+        return None, e
+    _testcapi.remove_mem_hooks()
+    return value, None
 
 def sweep(action, limit=100_000):
     '''Runs action with allocation n failing, for n = 0, 1, ... until it succeeds; returns the
     errors raised on the way.'''
     errors = []
     for n in range(limit):
-        _testcapi.set_nomemory(n, n + 1)
-        try:
-            action()
-        except BaseException as e:  # a MemoryError, or whatever the failure became
-            _testcapi.remove_mem_hooks()
-            errors.append(e)
-            continue
-        _testcapi.remove_mem_hooks()
-        return errors
+        _, error = failing(n, n + 1, action)
+        if error is None:
+            return errors
+        errors.append(error)
     raise AssertionError("never succeeded")
 """
 
@@ -39,19 +46,7 @@ CREATE_AT = """
 import _imp, importlib.util, json
 
 spec = importlib.util.find_spec("qiv_framework")
-
-def create():
-    # In a function, so that only the creation itself meets the failing allocations.
-    _testcapi.set_nomemory(FIRST, LAST)
-    try:
-        made = _imp.create_dynamic(spec)
-    except BaseException as e:
-        _testcapi.remove_mem_hooks()
-        return None, e
-    _testcapi.remove_mem_hooks()
-    return made, None
-
-module, error = create()
+module, error = failing(FIRST, LAST, lambda: _imp.create_dynamic(spec))
 if error is None:
     print("OUTCOME null")
 else:

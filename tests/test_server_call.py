@@ -23,6 +23,8 @@ ORIGIN = f"https://localhost:{API_PORT}"
 CONNECT_HEAD = f"CONNECT localhost:{API_PORT} HTTP/1.1\r\nHost: localhost:{API_PORT}\r\n"
 # What a failing call may take at most: the connect or stall limit, plus start-up and slack.
 FAILURE_BOUND_S = max(ss.CONNECT_TIMEOUT_S, ss.STALL_TIMEOUT_S) + 4
+# Bytes shaped like a reply, which a server writes after its real one.
+SMUGGLED = b"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nSMUGGLED"
 
 
 @pytest.fixture(scope="session")
@@ -274,8 +276,7 @@ class TestRedirects:
         (redirect(302, "/next"), True),
     ], ids=["content-length", "chunked", "16k-one-write", "tunnel"])
     def test_bytes_after_a_redirect_reply_are_never_read(self, servers, moved, through_proxy):
-        smuggled = b"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nSMUGGLED"
-        api = servers.api({"routes": {"/v1/set_server/": dict(moved, extra_hex=smuggled.hex()),
+        api = servers.api({"routes": {"/v1/set_server/": dict(moved, extra_hex=SMUGGLED.hex()),
                                       "/next": reply(200, "real")}})
         env = {"HTTPS_PROXY": f"127.0.0.1:{servers.proxy().port}"} if through_proxy else {}
         assert ss.run_call(env).reply == b"real"
@@ -286,13 +287,11 @@ class TestRedirects:
     # Once its chunked framing is whole, a reply ends: what follows it decides nothing, whether
     # it arrives in the reply's own write (so its own TLS record) or in a write of its own.
     @pytest.mark.parametrize("same_write", [True, False], ids=["same-write", "own-write"])
-    @pytest.mark.parametrize("extra", [b"\r\n", b"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nSMUGGLED"],
-                             ids=["crlf", "reply-shaped"])
+    @pytest.mark.parametrize("extra", [b"\r\n", SMUGGLED], ids=["crlf", "reply-shaped"])
     @pytest.mark.parametrize("on_redirect", [True, False], ids=["redirect", "final"])
     def test_bytes_after_a_whole_chunked_reply_are_dropped(self, servers, on_redirect, extra, same_write):
         def chunked(status, text, headers=()):
-            framed = b"%x\r\n%s\r\n0\r\n\r\n" % (len(text), text)
-            return reply(status, framed.decode(), [*headers, ("transfer-encoding", "chunked")],
+            return reply(status, apply_codings("chunked", text).decode(), [*headers, ("transfer-encoding", "chunked")],
                          extra_hex=extra.hex(), extra_same_write=same_write)
 
         final = chunked(200, b"real") if not on_redirect else reply(200, "real")
