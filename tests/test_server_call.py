@@ -67,6 +67,19 @@ def redirect(status, location):
     return reply(status, "moved", [("location", location)])
 
 
+def apply_codings(coding, body=b"ok"):
+    """The body with the transfer codings named applied in their order."""
+    for name in (c.strip() for c in coding.split(",")):
+        body = {"gzip": lambda b: gzip.compress(b, mtime=0), "deflate": zlib.compress,
+                "chunked": lambda b: b"%x\r\n%s\r\n0\r\n\r\n" % (len(b), b)}[name](body)
+    return body
+
+
+def chunked_reply(status, body, headers=(), **extra):
+    """A scenario reply whose body is sent in one chunk."""
+    return reply(status, apply_codings("chunked", body).decode(), [*headers, ("transfer-encoding", "chunked")], **extra)
+
+
 def fields(request):
     return {name.lower(): value for name, value in request["headers"]}
 
@@ -271,7 +284,7 @@ class TestRedirects:
     # Bytes shaped like a reply to the next request, sent before that request exists.
     @pytest.mark.parametrize("moved, through_proxy", [
         (redirect(301, "/next"), False),
-        (reply(307, "5\r\nmoved\r\n0\r\n\r\n", [("location", "/next"), ("transfer-encoding", "chunked")]), False),
+        (chunked_reply(307, b"moved", [("location", "/next")]), False),
         (dict(reply(308, "m" * 16384, [("location", "/next")]), extra_same_write=True), False),
         (redirect(302, "/next"), True),
     ], ids=["content-length", "chunked", "16k-one-write", "tunnel"])
@@ -290,12 +303,9 @@ class TestRedirects:
     @pytest.mark.parametrize("extra", [b"\r\n", SMUGGLED], ids=["crlf", "reply-shaped"])
     @pytest.mark.parametrize("on_redirect", [True, False], ids=["redirect", "final"])
     def test_bytes_after_a_whole_chunked_reply_are_dropped(self, servers, on_redirect, extra, same_write):
-        def chunked(status, text, headers=()):
-            return reply(status, apply_codings("chunked", text).decode(), [*headers, ("transfer-encoding", "chunked")],
-                         extra_hex=extra.hex(), extra_same_write=same_write)
-
-        final = chunked(200, b"real") if not on_redirect else reply(200, "real")
-        first = chunked(307, b"moved", [("location", "/next")]) if on_redirect else final
+        after = dict(extra_hex=extra.hex(), extra_same_write=same_write)
+        final = chunked_reply(200, b"real", **after) if not on_redirect else reply(200, "real")
+        first = chunked_reply(307, b"moved", [("location", "/next")], **after) if on_redirect else final
         api = servers.api({"routes": {"/v1/set_server/": first, "/next": final}})
         assert ss.run_call().reply == b"real"
         assert [r["target"] for r in api.requests()] == ["/v1/set_server/", "/next"][:1 + on_redirect]
@@ -489,14 +499,6 @@ def raw_reply(status_line=b"HTTP/1.1 200 OK", lines=(), body=b"ok"):
     if not any(line.lower().startswith((b"content-length", b"transfer-encoding")) for line in lines):
         lines.append(b"content-length: %d" % len(body))
     return {"raw_hex": b"".join(line + b"\r\n" for line in [status_line, *lines, b""]).hex() + body.hex()}
-
-
-def apply_codings(coding, body=b"ok"):
-    """The body with the transfer codings named applied in their order."""
-    for name in (c.strip() for c in coding.split(",")):
-        body = {"gzip": lambda b: gzip.compress(b, mtime=0), "deflate": zlib.compress,
-                "chunked": lambda b: b"%x\r\n%s\r\n0\r\n\r\n" % (len(b), b)}[name](body)
-    return body
 
 
 def raw_coded(coding, body=b"ok", status_line=b"HTTP/1.1 200 OK"):
