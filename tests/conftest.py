@@ -27,9 +27,9 @@ def run_python(code, timeout=120, **kwargs):
                           **kwargs)
 
 
-def run_python_ok(code):
+def run_python_ok(code, **kwargs):
     """Runs code in a fresh interpreter, which must end normally; returns its stdout."""
-    proc = run_python(code)
+    proc = run_python(code, **kwargs)
     assert proc.returncode == 0, proc.stderr.decode(errors="replace")
     return proc.stdout.decode()
 

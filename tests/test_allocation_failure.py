@@ -1,7 +1,11 @@
 """Allocations made to fail one at a time with the interpreter's test hooks, in child interpreters:
 an abort of the process, or an error that is not what it claims, is the failure looked for."""
 
+import ast
 import json
+import os
+import subprocess
+from pathlib import Path
 
 import pytest
 
@@ -126,3 +130,85 @@ assert errors and all(type(e) is MemoryError for e in errors), errors
 print([repr(e.__cause__) for e in errors if e.__cause__ is not None])
 """)
     assert out.splitlines()[-1] == "[]"
+
+
+BAD_INDEX = """
+class BadIndex:
+    def __index__(self):
+        return "x"
+"""
+
+
+@pytest.mark.parametrize("argument, detail", [
+    ("[1.5]", "'float' object cannot be interpreted as an integer"),
+    ("array.array('d', [1.0])", "'float' object cannot be interpreted as an integer"),
+    ("[b'a']", "'bytes' object cannot be interpreted as an integer"),
+    ("[BadIndex()]", "__index__ returned non-int (type str)"),
+])
+def test_argument_error_raised_by_the_interpreter_is_whole_or_memory_error(argument, detail):
+    # The interpreter raises these unnormalised; normalising them while an allocation fails puts
+    # a MemoryError in their place, which must not be wrapped as an empty argument error.
+    out = run_python_ok(SWEEP + BAD_INDEX + f"""
+import array, qiv_framework
+argument = {argument}
+expected = "argument 'dataEApiConfig': " + {detail!r}
+
+def call():
+    try:
+        qiv_framework.do_set_eapiconfig(argument)
+    except TypeError as e:
+        if str(e) != expected:
+            raise
+
+errors = sweep(call)
+print(sorted({{"MemoryError" if type(e) is MemoryError else repr(e) for e in errors}}))
+""")
+    assert out.splitlines()[-1] == "['MemoryError']"
+
+
+@pytest.fixture(scope="session")
+def fail_new_shim(tmp_path_factory):
+    """The preloadable library that makes a chosen C++ allocation fail, built for this run."""
+    library = tmp_path_factory.mktemp("shim") / "libfail_new.so"
+    source = Path(__file__).resolve().parent / "shims" / "fail_new.cpp"
+    subprocess.run(["g++", "-std=c++20", "-O2", "-shared", "-fPIC", "-o", str(library), str(source)], check=True)
+    return library
+
+
+# Child code: each C++ allocation of action fails in turn, until one run of it asks for fewer;
+# prints the names of what each run raised.
+CPP_SWEEP = """
+import ctypes, qiv_framework
+
+shim = ctypes.CDLL(None)
+shim.qiv_fail_new_after.argtypes = [ctypes.c_long]
+shim.qiv_new_countdown.restype = ctypes.c_long
+record = qiv_framework.EApiConfigRust(True, "name", "url")
+action = lambda: ACTION
+raised = []
+while True:
+    shim.qiv_fail_new_after(len(raised))
+    try:
+        action()
+        name = None
+    except BaseException as e:
+        name = type(e).__name__
+    if shim.qiv_new_countdown() >= 0:  # no allocation failed: every one has been tried
+        break
+    raised.append(name)
+    shim.qiv_fail_new_after(-1)
+print(raised)
+"""
+
+
+@pytest.mark.skipif("LD_PRELOAD" in os.environ, reason="a runtime preloaded into the tests replaces operator new")
+@pytest.mark.parametrize("call", [
+    'qiv_framework.do_test_binary(b"")',
+    'qiv_framework.do_set_eapiconfig(b"")',
+    'record.from_bytes(b"\\xfe\\xff\\xff\\xff")',  # a text count of -2
+])
+def test_cpp_allocation_failing_in_a_panicking_call(fail_new_shim, call):
+    # The panic's message is moved into the exception on its way out; the process never aborts.
+    out = run_python_ok(CPP_SWEEP.replace("ACTION", call), env=dict(os.environ, LD_PRELOAD=str(fail_new_shim)))
+    raised = ast.literal_eval(out.splitlines()[-1])
+    assert "MemoryError" in raised and set(raised) <= {"MemoryError", "PanicException"}, raised

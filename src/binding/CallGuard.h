@@ -55,9 +55,9 @@ R run_guarded(R error_value, F&& body) noexcept {
                 outcome = Outcome::Error;
                 error.emplace(std::move(r).error());
             }
-        } catch (const Panic& p) {
+        } catch (Panic& p) {
             outcome = Outcome::Panic;
-            panic_message = p.message();
+            panic_message = p.take_message();
         } catch (const std::bad_alloc&) {
             outcome = Outcome::NoMemory;
         } catch (...) {
@@ -65,6 +65,11 @@ R run_guarded(R error_value, F&& body) noexcept {
         }
         if (outcome != Outcome::Value) raise_outcome(outcome, error, panic_message);
         return outcome == Outcome::Value ? result : error_value;
+    } catch (const std::bad_alloc&) {
+        // Raising the outcome ran out of memory (a panic's report, say): no reason to end the
+        // process. The exception set on the way stays, else MemoryError.
+        if (!PyErr_Occurred()) PyErr_NoMemory();
+        return error_value;
     } catch (...) {
         abort_uncaught();
     }

@@ -59,12 +59,19 @@ bool PyErr::make() {
         }
     }
     if (form_ == Form::Made) return true;
+    const Ref fetched_type = type_;
     PyObject *t = type_.release(), *v = value_.release(), *tb = traceback_.release();
     PyErr_NormalizeException(&t, &v, &tb);
     if (tb && v) PyException_SetTraceback(v, tb);
     type_ = Ref::steal(t);
     value_ = Ref::steal(v);
     traceback_ = Ref::steal(tb);
+    // Normalising puts what went wrong making the object (a MemoryError, say) in the error's
+    // place, which then stands in for it.
+    if (form_ == Form::Fetched && PyType_Check(fetched_type.get()) &&
+        !(value_ && PyObject_TypeCheck(value_.get(), reinterpret_cast<PyTypeObject*>(fetched_type.get())))) {
+        form_ = Form::StandIn;
+    }
     return form_ == Form::Fetched;
 }
 

@@ -29,7 +29,7 @@ public:
     PyObject* type() const noexcept { return type_.get(); }
     Ref normalized_value();
 
-    // A failure met making the error, or its argument, stands in for it.
+    // A failure met making or normalising the error, or making its argument, stands in for it.
     bool stands_in() const noexcept { return form_ == Form::StandIn; }
 
     // Makes or normalises the exception and sets its __cause__. A failure standing in for it,

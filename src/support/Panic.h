@@ -12,6 +12,8 @@ public:
     explicit Panic(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& message() const noexcept { return message_; }
+    // Moves the message out: a catch handler takes it without allocating.
+    std::string take_message() noexcept { return std::move(message_); }
 
 private:
     std::string message_;
