@@ -26,7 +26,7 @@ scripts/setup.sh "clang-$llvm_version" "libclang-rt-$llvm_version-dev"
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER="clang-$llvm_version" -DCMAKE_CXX_COMPILER="clang++-$llvm_version" \
-  -DQIV_BUILD_FUZZ=ON -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+  -DQIV_BUILD_FUZZ=ON -DPython_EXECUTABLE="$root/.venv/bin/python" >/dev/null
 cmake --build "$build" --target fuzz_targets
 
 # ---- run ----

@@ -5,17 +5,18 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/setup.sh
+python="$root/.venv/bin/python"
 
 # The committed tables must be what their generators make of the committed data.
-python3 scripts/gen_unicode_tables.py --check
-python3 scripts/gen_encoding_tables.py --check
-python3 -m pip install -q --disable-pip-version-check . -C cmake.define.QIV_WERROR=ON
+"$python" scripts/gen_unicode_tables.py --check
+"$python" scripts/gen_encoding_tables.py --check
+"$python" -m pip install -q --disable-pip-version-check . -C cmake.define.QIV_WERROR=ON
 
 cmake -S . -B build/cpp-tests -G Ninja -DQIV_BUILD_CPP_TESTS=ON -DQIV_WERROR=ON \
-  -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+  -DPython_EXECUTABLE="$python" >/dev/null
 cmake --build build/cpp-tests
 ctest --test-dir build/cpp-tests --output-on-failure -j"$(nproc)"
 
 # Run from the tests folder so that the installed module, not the source tree, is imported.
 cd "$root/tests"
-python3 -m pytest -q "$@"
+"$python" -m pytest -q "$@"

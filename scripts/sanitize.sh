@@ -11,11 +11,14 @@ root=$(pwd)
 build="$root/build/asan"
 
 scripts/setup.sh
+# The environment's interpreter itself (not a launcher script), so that only it runs with the
+# runtime preloaded.
+python="$root/.venv/bin/python"
 
 # ---- build (g++: its runtime is the one preloaded below) ----
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-  -DQIV_SANITIZE=ON -DQIV_BUILD_CPP_TESTS=ON -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+  -DQIV_SANITIZE=ON -DQIV_BUILD_CPP_TESTS=ON -DPython_EXECUTABLE="$python" >/dev/null
 cmake --build "$build"
 
 module=$(ls "$build"/qiv_framework*.so)
@@ -44,16 +47,9 @@ failed=()
 ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" \
   ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || failed+=("C++ tests")
 
-# The server-call tests build a test copy of the module of their own, sanitized too: build it before the
-# runtime is preloaded, so that the compiler does not run under it.
-python=$(python3 -c 'import sys; print(sys.executable)')
-export QIV_TEST_SANITIZE=1
-if grep -q "def build_module" tests/server_support.py 2>/dev/null; then
-  (cd tests && "$python" -c "import server_support; server_support.build_module()")
-fi
-
 # ---- Python tests ----
-# The real interpreter (not a launcher script), so that only it runs with the runtime preloaded.
+# The server-call tests build a test copy of the module of their own: sanitized too.
+export QIV_TEST_SANITIZE=1
 cd "$root/tests"
 export PYTHONPATH="$site${PYTHONPATH:+:$PYTHONPATH}"
 LD_PRELOAD="$preload" "$python" -c "

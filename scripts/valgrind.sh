@@ -13,14 +13,14 @@ root=$(pwd)
 build="$root/build/valgrind"
 
 scripts/setup.sh valgrind
+python="$root/.venv/bin/python"
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+  -DPython_EXECUTABLE="$python" >/dev/null
 cmake --build "$build" --target qiv_framework
 site="$build/site"
 rm -rf "$site" && mkdir -p "$site" && cp "$build"/qiv_framework*.so "$site/"
 
-python=$(python3 -c 'import sys; print(sys.executable)')
 if [ $# -gt 0 ]; then
   selection=("$@")
 else
