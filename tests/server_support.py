@@ -8,12 +8,14 @@ separate process, and so does every call.
 from __future__ import annotations
 
 import datetime
+import fcntl
 import json
 import os
 import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
@@ -22,7 +24,47 @@ from conftest import run_python
 
 ROOT = Path(__file__).resolve().parent.parent
 SERVERS = Path(__file__).resolve().parent / "servers"
-API_PORT = int(os.environ.get("QIV_TEST_API_PORT", "47443"))
+# The stand-in API server's port, baked into the test build: QIV_TEST_API_PORT, else the first of
+# these that no other run holds and nothing listens on.
+API_PORTS = range(47443, 47459)
+_port_locks = []  # open for the life of the process: the kernel releases them when it ends
+
+
+def _listen(port: int) -> socket.socket:
+    from servers.api_server import listen
+
+    return listen(port)
+
+
+def _hold_port(port: int) -> bool:
+    """Takes port for this process, against other test runs on the machine: a lock of its own,
+    and a check that it can be listened on."""
+    lock = open(Path(tempfile.gettempdir()) / f"qiv-test-api-port-{port}.lock", "a")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        _listen(port).close()
+    except OSError:
+        lock.close()
+        return False
+    _port_locks.append(lock)
+    return True
+
+
+def _reserve_api_port() -> tuple[int, str | None]:
+    """The port, and why none could be had (the build then fails with that text)."""
+    chosen = os.environ.get("QIV_TEST_API_PORT")
+    if chosen:
+        if _hold_port(int(chosen)):
+            return int(chosen), None
+        return int(chosen), f"port {chosen} (QIV_TEST_API_PORT) is taken: set QIV_TEST_API_PORT to a free port"
+    for port in API_PORTS:
+        if _hold_port(port):
+            return port, None
+    return API_PORTS[0], (f"ports {API_PORTS[0]} to {API_PORTS[-1]} are all taken, by other test runs or other "
+                          "programs: set QIV_TEST_API_PORT to a free port")
+
+
+API_PORT, API_PORT_PROBLEM = _reserve_api_port()
 # One build per port, so that runs on different ports do not rebuild each other's copy;
 # QIV_TEST_SANITIZE=1 builds it with the sanitizers, in a folder of its own.
 SANITIZE = os.environ.get("QIV_TEST_SANITIZE") == "1"
@@ -41,6 +83,8 @@ CALL_VARIABLES = (
 
 def build_module() -> Path:
     """Configures and builds the test copy of the module, pointed at the local stand-in."""
+    if API_PORT_PROBLEM:
+        raise RuntimeError(API_PORT_PROBLEM)
     BUILD_DIR.mkdir(parents=True, exist_ok=True)
     configure = [
         "cmake", "-S", str(ROOT), "-B", str(BUILD_DIR),
@@ -53,8 +97,10 @@ def build_module() -> Path:
     ]
     if shutil.which("ninja") and not (BUILD_DIR / "CMakeCache.txt").exists():
         configure += ["-G", "Ninja"]
+    # The compiler never runs under a runtime preloaded into the tests (the sanitizers').
+    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
     for command in (configure, ["cmake", "--build", str(BUILD_DIR), "--target", "qiv_framework", "--parallel"]):
-        done = subprocess.run(command, capture_output=True, text=True)
+        done = subprocess.run(command, capture_output=True, text=True, env=env)
         if done.returncode != 0:
             raise RuntimeError(f"{' '.join(command)} failed:\n{done.stdout}\n{done.stderr}")
     return BUILD_DIR
@@ -96,22 +142,28 @@ class Certificates:
 
 
 def free_port() -> int:
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """A free port outside the API server's, which another run may hold while its server is down."""
+    while True:
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        if port not in API_PORTS:
+            return port
 
 
 class ServerProcess:
     """A script of tests/servers running until stop(); started() once it listens."""
 
-    def __init__(self, script: str, args: list[str], log: Path | None) -> None:
+    def __init__(self, script: str, port: int, args: list[str], log: Path | None) -> None:
         self.log = log
-        self.proc = subprocess.Popen([sys.executable, str(SERVERS / script), *args],
+        self.port = port
+        self.proc = subprocess.Popen([sys.executable, str(SERVERS / script), "--port", str(port), *args],
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         line = self.proc.stdout.readline()
         if not line.startswith("listening"):
             self.stop()
-            raise RuntimeError(f"{script} did not start")
+            hint = " (QIV_TEST_API_PORT chooses the test build's)" if port == API_PORT else ""
+            raise RuntimeError(f"{script} did not start: is port {port} taken?{hint}")
 
     def entries(self) -> list[dict]:
         if not self.log or not self.log.exists():
@@ -146,14 +198,14 @@ def start_api_server(folder: Path, certs: Certificates, scenario: dict | None = 
     scenario_file = folder / f"scenario-{port}.json"
     scenario_file.write_text(json.dumps(scenario or {"default": {"status": 200, "body": "ok"}}))
     pair = certs.pairs[cert_mode]
-    args = ["--port", str(port), "--log", str(log), "--scenario", str(scenario_file)]
+    args = ["--log", str(log), "--scenario", str(scenario_file)]
     if plain:
         args.append("--plain")
     else:
         args += ["--cert", str(pair.cert), "--key", str(pair.key)]
     if no_handshake:
         args.append("--no-handshake")
-    return ServerProcess("api_server.py", args, log)
+    return ServerProcess("api_server.py", port, args, log)
 
 
 def start_proxy(folder: Path, auth: str | None = None, reply: str = "ok", name: str = "proxy",
@@ -161,14 +213,12 @@ def start_proxy(folder: Path, auth: str | None = None, reply: str = "ok", name: 
     folder.mkdir(parents=True, exist_ok=True)
     port = free_port()
     log = folder / f"{name}-{port}.jsonl"
-    args = ["--port", str(port), "--log", str(log), "--reply", reply]
+    args = ["--log", str(log), "--reply", reply]
     if auth:
         args += ["--auth", auth]
     if tls:
         args += ["--cert", str(tls.cert), "--key", str(tls.key)]
-    server = ServerProcess("connect_proxy.py", args, log)
-    server.port = port  # type: ignore[attr-defined]
-    return server
+    return ServerProcess("connect_proxy.py", port, args, log)
 
 
 # The child's default work: one call, then a check that the record is still usable.
