@@ -6,7 +6,7 @@ each encoding, times the C++ decoder and bytes.decode() on the same bytes in thi
 that both give the same text and prints one table of medians. The two sides take turns, a few
 runs each per round, so that load from elsewhere on the machine falls on both alike.
 
-    python3 bench/bench_decode.py [--size-mib 16] [--rounds 7] [--repeat 3] [--build-dir build/bench]
+    .venv/bin/python bench/bench_decode.py [--size-mib 16] [--rounds 7] [--repeat 3] [--build-dir build/bench]
 
 On glibc the script re-runs itself with the allocator told to keep freed memory (no fresh pages
 from the kernel for each result), for both sides alike: otherwise page faults on the 16 MiB

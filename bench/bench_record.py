@@ -6,7 +6,7 @@ creates and drops a million records and prints the memory use and the class's re
 before and after. Not a test: build the module with CMAKE_BUILD_TYPE=Release (as a wheel build
 does) and put it on PYTHONPATH; an unoptimised build is several times slower.
 
-    python3 bench/bench_record.py [--quick]
+    .venv/bin/python bench/bench_record.py [--quick]
 
 Exits with status 1 when one of ours is less than 5 times as fast as its counterpart.
 """

@@ -3,10 +3,10 @@ http.client (a new TLS connection per request) and by the curl command-line tool
 same call answered first by a redirect; then a check that a thousand calls in a row leave
 threads, descriptors and memory where they were.
 
-Run: python bench/bench_server_call.py [--calls N] [--steady N] [--build-type T]. Builds a copy of
-the module configured as the tests' copy is, but optimised (Release unless told otherwise) and
-in a folder of its own so a test run beside it is not disturbed, and starts the stand-in server
-in a process of its own.
+Run: .venv/bin/python bench/bench_server_call.py [--calls N] [--steady N] [--build-type T].
+Builds a copy of the module configured as the tests' copy is, but optimised (Release unless told
+otherwise) and in a folder of its own so a test run beside it is not disturbed, and starts the
+stand-in server in a process of its own.
 """
 
 from __future__ import annotations

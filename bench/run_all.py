@@ -3,7 +3,7 @@ our median, the peer's median measured in the same run, and the ratio peer/ours 
 faster). Costs: an operation that does more work than a base operation of ours, and the ratio of
 their medians, which is what the extra work costs.
 
-Run: python bench/run_all.py   (needs the module installed, as `pip install .` leaves it)
+Run: .venv/bin/python bench/run_all.py   (needs the module installed there, as scripts/run_tests.sh leaves it)
 """
 import json
 import os

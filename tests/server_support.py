@@ -21,6 +21,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 from conftest import run_python
+from servers.api_server import listen
 
 ROOT = Path(__file__).resolve().parent.parent
 SERVERS = Path(__file__).resolve().parent / "servers"
@@ -30,19 +31,13 @@ API_PORTS = range(47443, 47459)
 _port_locks = []  # open for the life of the process: the kernel releases them when it ends
 
 
-def _listen(port: int) -> socket.socket:
-    from servers.api_server import listen
-
-    return listen(port)
-
-
 def _hold_port(port: int) -> bool:
     """Takes port for this process, against other test runs on the machine: a lock of its own,
     and a check that it can be listened on."""
     lock = open(Path(tempfile.gettempdir()) / f"qiv-test-api-port-{port}.lock", "a")
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        _listen(port).close()
+        listen(port).close()
     except OSError:
         lock.close()
         return False

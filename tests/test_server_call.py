@@ -3,6 +3,7 @@ each call in a child interpreter of its own."""
 
 from __future__ import annotations
 
+import ast
 import base64
 import gzip
 import json
@@ -12,10 +13,12 @@ import sys
 import textwrap
 import time
 import zlib
+from pathlib import Path
 
 import pytest
 
 import server_support as ss
+from conftest import run_python
 from server_support import API_PORT
 
 FAILED = "Failed to do_set_remote"
@@ -88,6 +91,21 @@ def assert_failed(outcome):
     assert outcome.data["outcome"] == "raised", outcome.data
     assert outcome.data["exact"] and outcome.data["message"] == FAILED and outcome.data["args"] == 1
     assert outcome.data["usable"]
+
+
+@pytest.mark.parametrize("chosen", [None, str(API_PORT)], ids=["default", "QIV_TEST_API_PORT"])
+def test_a_second_run_never_takes_this_runs_port(chosen):
+    # This run holds its port from its start to its end, its server up or not.
+    env = {k: v for k, v in os.environ.items() if k != "QIV_TEST_API_PORT"}
+    if chosen:
+        env["QIV_TEST_API_PORT"] = chosen
+    done = run_python("import server_support as ss; print(repr((ss.API_PORT, ss.API_PORT_PROBLEM)))",
+                      cwd=Path(__file__).parent, env=env)
+    port, problem = ast.literal_eval(done.stdout.decode().splitlines()[-1])
+    if chosen:
+        assert problem == f"port {chosen} (QIV_TEST_API_PORT) is taken: set QIV_TEST_API_PORT to a free port"
+    else:
+        assert port != API_PORT and problem is None
 
 
 class TestReply:
