@@ -138,6 +138,23 @@ class BadIndex:
         return "x"
 """
 
+# Child code: whether the interpreter itself raises a TypeError without its message when making
+# the message fails (as 3.11 did before 3.11.5), instead of the MemoryError.
+LOSES_MEMORY_ERROR = """
+import operator
+
+def index_of_float():
+    try:
+        operator.index(1.5)
+    except TypeError as e:
+        if not e.args:
+            raise
+
+print("LOSES", any(type(e) is TypeError for e in sweep(index_of_float)))
+"""
+
+BARE = "TypeError(\"argument 'dataEApiConfig': \")"
+
 
 @pytest.mark.parametrize("argument, detail", [
     ("[1.5]", "'float' object cannot be interpreted as an integer"),
@@ -148,7 +165,7 @@ class BadIndex:
 def test_argument_error_raised_by_the_interpreter_is_whole_or_memory_error(argument, detail):
     # The interpreter raises these unnormalised; normalising them while an allocation fails puts
     # a MemoryError in their place, which must not be wrapped as an empty argument error.
-    out = run_python_ok(SWEEP + BAD_INDEX + f"""
+    out = run_python_ok(SWEEP + BAD_INDEX + LOSES_MEMORY_ERROR + f"""
 import array, qiv_framework
 argument = {argument}
 expected = "argument 'dataEApiConfig': " + {detail!r}
@@ -163,7 +180,10 @@ def call():
 errors = sweep(call)
 print(sorted({{"MemoryError" if type(e) is MemoryError else repr(e) for e in errors}}))
 """)
-    assert out.splitlines()[-1] == "['MemoryError']"
+    *_, loses, raised = out.splitlines()
+    # Only an interpreter that drops the message itself leaves nothing but the argument's name.
+    allowed = {"MemoryError", BARE} if loses == "LOSES True" else {"MemoryError"}
+    assert "MemoryError" in ast.literal_eval(raised) and set(ast.literal_eval(raised)) <= allowed, raised
 
 
 @pytest.fixture(scope="session")
