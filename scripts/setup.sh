@@ -27,7 +27,10 @@ sys.exit(sys.version_info[:2] != (3, 11) or not os.path.exists(headers))' >/dev/
 
 packages=(g++ cmake ninja-build pkg-config libssl-dev libcurl4-openssl-dev libgtest-dev curl unicode-data "$@")
 python=$(find_python)
-if [ -z "$python" ] || ! usable "$python"; then
+python_ready=0
+if [ -n "$python" ] && usable "$python"; then
+  python_ready=1
+else
   packages+=(python3 python3-venv python3-dev)
 fi
 missing=()
@@ -42,15 +45,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get install -y -q "${missing[@]}"
 fi
 
-python=$(find_python)
-if [ -z "$python" ]; then
-  echo "setup: no python3.11 or python3 on PATH; Python 3.11 is needed" >&2
-  exit 1
-fi
-if ! usable "$python"; then
-  found=$("$python" -c 'import sys; print(sys.version.split()[0])' 2>/dev/null || echo "one that does not run")
-  echo "setup: $(command -v "$python") is Python $found; Python 3.11 with its venv module and headers is needed" >&2
-  exit 1
+# Looked for again only when it was missing or unfit before the packages went in.
+if [ "$python_ready" -eq 0 ]; then
+  python=$(find_python)
+  if [ -z "$python" ]; then
+    echo "setup: no python3.11 or python3 on PATH; Python 3.11 is needed" >&2
+    exit 1
+  fi
+  if ! usable "$python"; then
+    found=$("$python" -c 'import sys; print(sys.version.split()[0])' 2>/dev/null || echo "one that does not run")
+    echo "setup: $(command -v "$python") is Python $found; Python 3.11 with its venv module and headers is needed" >&2
+    exit 1
+  fi
 fi
 
 # Which interpreter made the environment: another one, or a broken environment, means a new one.
