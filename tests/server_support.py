@@ -49,9 +49,10 @@ def _reserve_api_port() -> tuple[int, str | None]:
     """The port, and why none could be had (the build then fails with that text)."""
     chosen = os.environ.get("QIV_TEST_API_PORT")
     if chosen:
-        if _hold_port(int(chosen)):
-            return int(chosen), None
-        return int(chosen), f"port {chosen} (QIV_TEST_API_PORT) is taken: set QIV_TEST_API_PORT to a free port"
+        port = int(chosen)
+        if _hold_port(port):
+            return port, None
+        return port, f"port {port} (QIV_TEST_API_PORT) is taken: set QIV_TEST_API_PORT to a free port"
     for port in API_PORTS:
         if _hold_port(port):
             return port, None
